@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Cuts a text at one delimiter the way successive line reads cut a stream:
+// an empty text gives no piece, adjacent delimiters give an empty piece, a
+// delimiter at the very end gives no empty last piece. Nothing is trimmed.
+std::vector<std::string> SplitText(const std::string& text, char delimiter);

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// SERVO job: arguments are setting file, port name, baud rate. 1 on success.
+int RunDriveSetting(const std::vector<std::string>& arguments);

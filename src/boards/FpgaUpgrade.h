@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// FPGA job: sends the image to the board's upgrade mode in 133-byte blocks.
+bool UpgradeFpga(const std::string& portName, const std::string& filePath);

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// STEP job: arguments are record file, port name, baud rate. 1 on success.
+int RunImitation(const std::vector<std::string>& arguments);

@@ -1,0 +1,55 @@
+#include "jobs/ConsoleRunner.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "jobs/Cancellation.h"
+#include "jobs/ConsoleHost.h"
+#include "jobs/JobConsole.h"
+#include "jobs/JobDriver.h"
+#include "jobs/TerminalConsoleHost.h"
+
+namespace {
+std::atomic<ConsoleHost*> installedHost{nullptr};
+std::mutex runMutex;  // one job at a time
+}  // namespace
+
+ConsoleHost& ActiveConsoleHost() {
+  ConsoleHost* host = installedHost.load(std::memory_order_acquire);
+  return host ? *host : TerminalConsoleHost::Instance();
+}
+
+ConsoleHost* SetConsoleHost(ConsoleHost* host) {
+  return installedHost.exchange(host, std::memory_order_acq_rel);
+}
+
+bool RunInConsole(const std::function<bool()>& job) {
+  std::lock_guard runLock(runMutex);
+  ConsoleHost& host = ActiveConsoleHost();
+  CancelToken& cancel = JobCancellation();
+  cancel.Reset();
+
+  JobConsole& console = host.Open();
+  JobConsole* previous = SetActiveConsole(&console);
+
+  std::atomic<bool> finished{false};
+  bool jobResult = false;
+  std::thread worker([&] {
+    jobResult = job();
+    finished.store(true, std::memory_order_release);
+    host.NotifyJobEnded();
+  });
+  host.WaitForJob([&] { return finished.load(std::memory_order_acquire); });
+  worker.join();
+
+  const bool result = jobResult && !cancel.IsCancelled();
+  cancel.Reset();  // a Ctrl+C of this run never reaches the next one
+  SetActiveConsole(previous);
+  host.Close();
+  return result;
+}
+
+bool RunJobInConsole(int argc, const char* const* argv) {
+  return RunInConsole([argc, argv] { return RunJob(argc, argv); });
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <functional>
+
+// Runs one job (RunJob on the argument vector) on a job thread with a console,
+// and blocks until it has ended. False when the job failed or was cancelled.
+bool RunJobInConsole(int argc, const char* const* argv);
+
+// The same for any job body; used by RunJobInConsole and by tests.
+bool RunInConsole(const std::function<bool()>& job);

@@ -1,0 +1,98 @@
+#include "jobs/JobDriver.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "jobs/JobConsole.h"
+#include "jobs/JobSpec.h"
+#include "jobs/UpdateStep.h"
+#include "net/HttpDownload.h"
+#include "net/ServerFiles.h"
+
+namespace {
+// Removes a job's temporary file directly: no shell, a missing file is fine.
+void DeleteJobFile(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+// Downloads the list, picks or checks the file, downloads and verifies it.
+// Fills `file` and returns true when the job may go on.
+bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file) {
+  ConsoleWrite("\r\n");
+  ConsoleWrite("Checking firmware on internet.....\n");
+  if (!DownloadFile(ListUrl(job.machine, job.listMode, true), kFileListName)) {
+    ConsoleWrite("File list download failed.\r\n");
+  }
+  const std::vector<std::string> lines = ReadLines(kFileListName);
+  DeleteJobFile(kFileListName);
+  if (lines.size() < 2 || lines[0] != "FileList") {
+    ConsoleWrite("Data file list is error.\r\n");
+    return false;
+  }
+  for (const std::string& line : lines) ConsolePrintf("%s\r\n", line.c_str());
+
+  file = lines[1];
+  if (argc >= 2) {
+    bool listed = false;
+    for (size_t i = 1; i < lines.size() && !listed; ++i) listed = lines[i] == argv[1];
+    if (!listed) {
+      ConsoleWrite("Select file is not exist.\r\n");
+      return false;
+    }
+    file = argv[1];
+  }
+  // The name becomes a local file name and part of a URL.
+  if (!IsSafeServerFileName(file)) {
+    ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n", file.c_str());
+    return false;
+  }
+  if (!DownloadFile(DataUrl(job.machine, job.listMode, file), file)) {
+    ConsoleWrite("Data file download failed.\r\n");
+  }
+  return CheckMd5(file, Md5Url(job.machine, job.listMode, file));
+}
+}  // namespace
+
+bool RunJob(int argc, const char* const* argv) {
+  if (argv == nullptr || argc < 1 || argv[0] == nullptr) return false;
+  const bool local = argc > 2 && argv[2] != nullptr && std::strcmp(argv[2], "local") == 0;
+
+  const JobSpec job = ParseJobSpec(argv[0]);
+  if (!job.valid) {
+    ConsoleWrite("Running mode error.\r\n");
+    ConsoleReadKey();
+    return false;
+  }
+  std::string label;
+  if (!BannerLabel(job.mode, label)) {
+    ConsoleWrite("Unknown mode.\r\n");
+    return false;
+  }
+  ConsolePrintf("\r\n[ %s %smode ] - %s\r\n", job.mode.c_str(), label.c_str(), job.name.c_str());
+
+  std::string file;
+  if (local) {
+    file = argv[1] != nullptr ? argv[1] : "";
+  } else if (!FetchOnlineFile(job, argc, argv, file)) {
+    return false;
+  }
+
+  const bool result = PerformUpdateStep(job, file);
+  if (!local) DeleteJobFile(file);
+  return result;
+}
+
+std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList) {
+  JobSpec job = ParseJobSpec(jobSpec);
+  if (!job.valid) return {};
+  static const char* const kListedModes[] = {"FPGA",  "FIRMWARE", "INITIALIZE", "APPLICATION",
+                                             "SERVO", "STEP",     "ETC"};
+  bool known = false;
+  for (const char* mode : kListedModes) known = known || job.mode == mode;
+  if (!known) return {};
+  if (job.mode == "ETC") job.machine = ".";
+  if (!DownloadFile(ListUrl(job.machine, job.listMode, standardList), kFileListName)) return {};
+  return ReadLines(kFileListName);
+}

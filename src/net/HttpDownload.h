@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// Downloads `url` into `localPath` with a console progress bar. True when the
+// whole body was written; an HTTP error status is a failed download.
+bool DownloadFile(const std::string& url, const std::string& localPath);

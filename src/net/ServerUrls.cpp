@@ -1,0 +1,26 @@
+#include "app/ServerBaseUrl.h"
+#include "net/ServerFiles.h"
+
+std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList) {
+  return ServerBaseUrl() + (standardList ? "filelist.php" : "filelistx.php") +
+         "?MachineName=" + machine + "/" + listMode;
+}
+
+std::string DataUrl(const std::string& machine, const std::string& listMode,
+                    const std::string& file) {
+  return ServerBaseUrl() + "/" + machine + "/" + listMode + "/" + file;
+}
+
+std::string Md5Url(const std::string& machine, const std::string& listMode,
+                   const std::string& file) {
+  return ServerBaseUrl() + "filemd5.php?FilePath=" + machine + "/" + listMode + "/" + file;
+}
+
+bool IsSafeServerFileName(const std::string& name) {
+  if (name.empty() || name == "." || name.find("..") != std::string::npos) return false;
+  if (name.size() >= 2 && name[1] == ':') return false;
+  for (unsigned char c : name) {
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ChildProcess.h"
+#include "TestFiles.h"
+
+namespace {
+// A link named like a job specification, as a user would make one.
+std::string JobLink(const TempDir& dir, const std::string& name) {
+  const std::string link = dir / name;
+  std::filesystem::create_symlink(BuiltProgram("PelluxUpdateV3"), link);
+  return link;
+}
+}  // namespace
+
+TEST(Program, JobNameRunsThatJobAndReportsTheResult) {
+  TempDir dir;
+  WriteFile(dir / "image.bin", "fpga");
+  ChildProcess job(JobLink(dir, "PUpdate-APB-FPGA-COM1"), {dir / "image.bin", "local"}, {}, "",
+                   dir.path().string());
+  job.CloseInput();
+  const int status = job.Wait();
+  const std::string output = job.Output();
+  EXPECT_NE(output.find("\r\n[ FPGA Update mode ] - PUPDATE-APB-FPGA-COM1\r\n"), std::string::npos)
+      << output;
+  // The last line is the result, and the exit status says the same.
+  const bool complete =
+      output.size() >= 9 && output.compare(output.size() - 9, 9, "Complete\n") == 0;
+  const bool error = output.size() >= 6 && output.compare(output.size() - 6, 6, "Error\n") == 0;
+  EXPECT_TRUE(complete || error) << output;
+  EXPECT_EQ(status, complete ? 0 : 1);
+}
+
+TEST(Program, UnknownModeEndsWithError) {
+  TempDir dir;
+  ChildProcess job(JobLink(dir, "PUpdate-APB-XYZ-COM1.exe"), {});
+  job.CloseInput();
+  EXPECT_EQ(job.Wait(), 1);
+  EXPECT_EQ(job.Output(), "Unknown mode.\r\nError\n");
+}
+
+TEST(Program, InvalidServerUrlIsRefusedWithOneLine) {
+  TempDir dir;
+  ChildProcess job(JobLink(dir, "PUpdate-APB-XYZ-COM1"), {}, {{"PUPDATE_SERVER_URL", "localhost"}});
+  job.CloseInput();
+  EXPECT_EQ(job.Wait(), 1);
+  EXPECT_NE(job.Output().find("PUPDATE_SERVER_URL"), std::string::npos);
+  EXPECT_EQ(job.Output().find("Unknown mode."), std::string::npos);
+}

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "CapturingConsole.h"
+#include "TestFiles.h"
+#include "jobs/Cancellation.h"
+#include "jobs/ConsoleRunner.h"
+#include "jobs/JobDriver.h"
+#include "jobs/UpdateStep.h"
+
+namespace {
+class StepOverride {
+ public:
+  StepOverride(std::string mode, UpdateStepFunction step) : mode_(std::move(mode)) {
+    OverrideUpdateStep(mode_, std::move(step));
+  }
+  ~StepOverride() { OverrideUpdateStep(mode_, nullptr); }
+
+ private:
+  std::string mode_;
+};
+
+bool RunJobArgs(std::initializer_list<const char*> args) {
+  std::vector<const char*> argv(args);
+  return RunJobInConsole(static_cast<int>(argv.size()), argv.data());
+}
+}  // namespace
+
+TEST(RunJob, LocalJobPrintsBannerAndRunsTheStepOnTheFile) {
+  CapturingConsoleHost host;
+  std::string seenFile, seenPort;
+  StepOverride step("FPGA", [&](const JobSpec& job, const std::string& file) {
+    seenFile = file;
+    seenPort = job.port;
+    return true;
+  });
+  EXPECT_TRUE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "/tmp/image.bin", "local"}));
+  EXPECT_EQ(host.console.Output(), "\r\n[ FPGA Update mode ] - PUPDATE-APB-FPGA-COM1\r\n");
+  EXPECT_EQ(seenFile, "/tmp/image.bin");
+  EXPECT_EQ(seenPort, "COM1");
+}
+
+TEST(RunJob, BannersOfEveryMode) {
+  CapturingConsoleHost host;
+  const std::pair<const char*, const char*> cases[] = {
+      {"PUpdate-NR2-Initialize-COM3", "[ INITIALIZE mode ] - PUPDATE-NR2-INITIALIZE-COM3"},
+      {"PUpdate-NR2-Servo-COM3", "[ SERVO Drive Settingmode ] - PUPDATE-NR2-SERVO-COM3"},
+      {"PUpdate-NR2-Application-COM3",
+       "[ APPLICATION Install mode ] - PUPDATE-NR2-APPLICATION-COM3"},
+      {"PUpdate-NR2-Step-COM3", "[ STEP Drive Settingmode ] - PUPDATE-NR2-STEP-COM3"},
+  };
+  for (const auto& [spec, banner] : cases) {
+    const JobSpec parsed = ParseJobSpec(spec);
+    StepOverride step(parsed.mode, [](const JobSpec&, const std::string&) { return false; });
+    host.console.ClearOutput();
+    EXPECT_FALSE(RunJobArgs({spec, "f", "local"}));
+    EXPECT_EQ(host.console.Output(), std::string("\r\n") + banner + "\r\n");
+  }
+}
+
+TEST(RunJob, UnknownModeAndEtcAreRefused) {
+  CapturingConsoleHost host;
+  EXPECT_FALSE(RunJobArgs({"PUpdate-APB-XYZ-COM1", "f", "local"}));
+  EXPECT_EQ(host.console.Output(), "Unknown mode.\r\n");
+  host.console.ClearOutput();
+  EXPECT_FALSE(RunJobArgs({"PUpdate-APB-ETC-COM1"}));
+  EXPECT_EQ(host.console.Output(), "Unknown mode.\r\n");
+}
+
+TEST(RunJob, InvalidSpecificationWaitsForAKey) {
+  CapturingConsoleHost host;
+  host.console.PushKey('\n');
+  EXPECT_FALSE(RunJobArgs({"Update-APB-FPGA-COM1"}));
+  EXPECT_EQ(host.console.Output(), "Running mode error.\r\n");
+  EXPECT_EQ(host.console.PromptsSeen(), 1);
+  // At the end of input the prompt fails instead of waiting.
+  host.console.CloseInput();
+  EXPECT_FALSE(RunJobArgs({"Update-APB-FPGA-COM1"}));
+}
+
+TEST(RunJob, NullVectorFails) {
+  EXPECT_FALSE(RunJob(0, nullptr));
+}
+
+TEST(RunJob, UpperCaseLocalWordMakesAnOnlineJob) {
+  CapturingConsoleHost host;
+  TempDir dir;
+  ScopedCurrentDir cwd(dir.path());
+  bool stepRan = false;
+  StepOverride step("FPGA", [&](const JobSpec&, const std::string&) { return stepRan = true; });
+  EXPECT_FALSE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "f.bin", "LOCAL"}));
+  EXPECT_FALSE(stepRan);
+  EXPECT_NE(host.console.Output().find("Checking firmware on internet....."), std::string::npos);
+}
+
+TEST(RunJobInConsole, CancelEndsAJobBlockedInASleep) {
+  CapturingConsoleHost host;
+  std::atomic<bool> sleeping{false};
+  bool sleepCompleted = true;
+  std::thread canceller([&] {
+    while (!sleeping.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    JobCancellation().Cancel();
+  });
+  const bool result = RunInConsole([&] {
+    sleeping = true;
+    sleepCompleted = CancellableSleep(60'000);
+    return true;  // a job that ignores its own failure still reports false
+  });
+  canceller.join();
+  EXPECT_FALSE(result);
+  EXPECT_FALSE(sleepCompleted);
+}
+
+TEST(RunJobInConsole, CancelEndsAJobWaitingForAKey) {
+  CapturingConsoleHost host;
+  std::thread canceller([&] {
+    ASSERT_TRUE(host.console.WaitForOutput("Running mode error."));
+    JobCancellation().Cancel();
+  });
+  EXPECT_FALSE(RunJobArgs({"NotAJob"}));
+  canceller.join();
+  EXPECT_EQ(host.console.PromptsSeen(), 1);
+}
+
+TEST(RunJobInConsole, ACancelDoesNotReachTheNextRun) {
+  CapturingConsoleHost host;
+  EXPECT_FALSE(RunInConsole([] {
+    JobCancellation().Cancel();
+    return true;
+  }));
+  EXPECT_FALSE(JobCancelled());
+  // Cancelled between runs (a late Ctrl+C) has no effect either.
+  JobCancellation().Cancel();
+  EXPECT_TRUE(RunInConsole([] { return CancellableSleep(5); }));
+}
+
+TEST(ListServerFiles, RefusesInvalidSpecsAndUnknownModes) {
+  TempDir dir;
+  ScopedCurrentDir cwd(dir.path());
+  EXPECT_TRUE(ListServerFiles("Update-APB-FPGA.exe", true).empty());
+  EXPECT_TRUE(ListServerFiles("PUpdate-APB-XYZ.exe", true).empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "filelist.hex"));
+}

@@ -1,0 +1,57 @@
+#include "TestFiles.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pupdate-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Read-only files and folders (application installs) must go too.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    std::filesystem::permissions(
+        it->path(), std::filesystem::perms::owner_all,
+        std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ignored);
+  }
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
+    : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(dir);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string BuiltProgram(const std::string& name) {
+  for (const char* dir : {"/src/", "/sim/", "/server/", "/"}) {
+    const std::string candidate = std::string(PUPDATE_BINARY_DIR) + dir + name;
+    if (std::filesystem::exists(candidate)) return candidate;
+  }
+  return std::string(PUPDATE_BINARY_DIR) + "/src/" + name;
+}
