@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The synchronous port of the bootloader link: blocking reads and writes with
+// time-outs, an optional echo discipline, and the RTS and DTR lines.
+// Configuration fields are written by the caller before Open().
+class CRS232 {
+ public:
+  CRS232() = default;
+  virtual ~CRS232();
+  CRS232(const CRS232&) = delete;
+  CRS232& operator=(const CRS232&) = delete;
+
+  // Opens COM<portNumber> (or `portName` when it is not empty) and applies
+  // the fields; false without touching anything when a field is invalid.
+  bool Open();
+  // Read and write time-outs in milliseconds.
+  void SetTimeouts(int ms);
+  // Bytes written; 0 when buffer is null; -1 on a failed system call.
+  int Write(int count, uint8_t* buffer);
+  // Bytes read (fewer when the time-out expired); 0 when buffer is null; -1
+  // on a failed call or an unknown echo mode. Returns early when the job is
+  // cancelled.
+  int Read(int count, uint8_t* buffer);
+  // Raise or drop the lines; false where the device has no modem lines.
+  bool SetRts(bool on);
+  bool SetDtr(bool on);
+  int Close();
+
+  int isOpen = 0;
+  int portNumber = 1;  // 1..999
+  int baudRate = 115200;
+  int dataBits = 8;       // 5..9
+  int parity = 2;         // 0 none, 1 odd, 2 even
+  float stopBits = 1.0f;  // 1.0, 1.5 or 2.0
+  int echoMode = 0;       // 0 plain, 1 echo every byte read, 2 read back every byte written
+  bool lineControlOnOpen = false;
+  int queueSize = 2048;
+  std::string portName;  // a port given by name (such as "ttyUSB0") instead of a number
+  int timeoutMs = 5000;
+
+ private:
+  int fd_ = -1;
+};

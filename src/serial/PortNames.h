@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Resolves a port name to a device path, in this order: an alias of
+// PUPDATE_PORT_MAP ("COM3=/dev/pts/4,COM7=/dev/ttyUSB0", names matched without
+// regard to case); a device /dev/<name> (case-insensitive); an absolute path.
+// Empty when the name resolves to nothing.
+std::string ResolvePortName(const std::string& name);
+
+// Natural order of port names: COM2 before COM10; byte order otherwise.
+bool ComPortLess(const std::string& a, const std::string& b);

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Line settings of an event-driven port. Parity: 0 none, 1 odd, 2 even.
+// Stop bits: 1 or 2; any other value means one and a half (approximated as
+// two on POSIX, which has no 1.5 setting).
+struct SerialSettings {
+  std::string portName;  // such as COM3 (resolved through PortNames.h)
+  int baudRate = 19200;
+  int dataBits = 8;
+  int parity = 0;
+  int stopBits = 1;
+  bool overlapped = true;
+};
+
+// An event-driven serial port: a reader thread sleeps in poll() on the port
+// and a wake-up descriptor, and calls OnReceive when bytes have arrived.
+// Writes go out from the caller's thread.
+//
+// Subclasses that override OnReceive must call Close() in their own
+// destructor, so the reader never runs on a half-destroyed object.
+class SerialCommunication {
+ public:
+  SerialCommunication();
+  virtual ~SerialCommunication();
+  SerialCommunication(const SerialCommunication&) = delete;
+  SerialCommunication& operator=(const SerialCommunication&) = delete;
+
+  void Configure(const SerialSettings& settings);
+  // Opens the device, applies the settings, starts the reader.
+  bool Open();
+  // Stops the reader and closes the device; false when no device was open.
+  bool Close();
+  bool IsOpen() const;
+
+  bool Write(const void* buffer, size_t length, size_t* written = nullptr);
+  bool WriteByte(uint8_t byte);
+  // Returns at once with what the driver holds (possibly nothing).
+  bool Read(void* buffer, size_t max, size_t* count);
+  // Changes only the baud rate; on failure the port is closed.
+  bool SetBaudRate(int baud);
+
+  // Serial port names of this PC in natural order (COM2 before COM10).
+  static std::vector<std::string> EnumeratePorts();
+
+ protected:
+  // Called on the reader thread when bytes have arrived. The default drains
+  // the port and prints what arrived.
+  virtual void OnReceive();
+  void StopReader(int timeoutMs);
+
+ private:
+  void ReaderLoop();
+
+  mutable std::mutex stateMutex_;
+  bool isOpen_ = false;
+  int fd_ = -1;
+  int wakePipe_[2] = {-1, -1};
+  std::thread reader_;
+  SerialSettings settings_;
+};
