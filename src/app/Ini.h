@@ -37,6 +37,11 @@ class CIni {
   // True when the key is present with a value other than KeyAbsentSentinel.
   bool HasKey(const char* section, const char* key) const;
 
+  // The conversion GetUInt applies: strtoul's rules in a 32-bit unsigned
+  // (leading blanks and a sign accepted, stops at the first non-digit, "0x"
+  // accepted in base 16, too large a number gives 0xFFFFFFFF, nothing gives 0).
+  static uint32_t ConvertUInt(const std::string& text, int base);
+
  private:
   std::optional<std::string> path_;
 };
