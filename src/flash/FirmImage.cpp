@@ -338,11 +338,13 @@ std::string CFirmImage::toSRecords() const {
 
 std::string CFirmImage::toIntelHex() const {
   std::string out;
+  // The zero segment base comes first: readers that let the last base
+  // record win (srec_cat) and readers that add both (objcopy) then agree.
   const auto appendLinearAddress = [&](uint32_t upper) {
-    out += ":02000004";
+    out += ":020000020000FC\n:02000004";
     AppendHexBytes(out, upper, 2);
     AppendHexByte(out, static_cast<uint8_t>(-(0x06 + (upper >> 8) + upper)));
-    out += "\n:020000020000FC\n";
+    out.push_back('\n');
   };
   for (const ImageElement& element : elements) {
     size_t recordsSinceAddress = 0;
