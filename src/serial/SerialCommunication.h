@@ -53,7 +53,8 @@ class SerialCommunication {
   static std::vector<std::string> EnumeratePorts();
 
  protected:
-  // Called on the reader thread when bytes have arrived. The default drains
+  // Called on the reader thread when bytes have arrived. It must read them
+  // (the reader is woken again while unread bytes wait). The default drains
   // the port and prints what arrived.
   virtual void OnReceive();
   // Ends the reader and waits for it. The reader always ends promptly (it
