@@ -36,6 +36,10 @@ void VirtualDevice::Start() {
     throw std::runtime_error("virtual device: no pipe for " + name_);
   }
   stopping_ = false;
+  {
+    std::lock_guard state(mutex_);
+    loopDone_ = false;
+  }
   thread_ = std::thread([this] { Loop(); });
 }
 
@@ -94,8 +98,13 @@ void VirtualDevice::HangUp() {
   // it never polls a number the system has handed out again.
   const char byte = 'h';
   [[maybe_unused]] ssize_t n = ::write(stopPipe_[1], &byte, 1);
-  std::unique_lock state(mutex_);
-  changed_.wait(state, [this] { return lineClosed_; });
+  bool closedByLoop = false;
+  {
+    std::unique_lock state(mutex_);
+    changed_.wait(state, [this] { return lineClosed_ || loopDone_; });
+    closedByLoop = lineClosed_;
+  }
+  if (!closedByLoop) CloseLine();  // the loop had already ended on its own
 }
 
 void VirtualDevice::CloseLine() {
@@ -189,7 +198,7 @@ bool VirtualDevice::WriteToLine(const uint8_t* data, size_t size) {
   size_t done = 0;
   while (done < size) {
     const int master = pty_->MasterFd();
-    if (master < 0 || stopping_) return false;
+    if (master < 0 || stopping_ || hungUp_) return false;
     const ssize_t n = ::write(master, data + done, size - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
@@ -248,4 +257,9 @@ void VirtualDevice::Loop() {
   }
   if (hungUp_ && pty_->MasterFd() >= 0) CloseLine();
   loopThread_ = std::thread::id();
+  {
+    std::lock_guard state(mutex_);
+    loopDone_ = true;
+  }
+  changed_.notify_all();
 }

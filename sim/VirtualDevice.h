@@ -96,6 +96,7 @@ class VirtualDevice {
   std::atomic<bool> stopping_{false};
   std::atomic<std::thread::id> loopThread_{};
   bool lineClosed_ = false;          // guarded by mutex_
+  bool loopDone_ = true;             // guarded by mutex_
   std::condition_variable changed_;  // line closed, or stopping (ends pacing)
   std::mutex startStopMutex_;
   std::mutex sendMutex_;  // sending, the sent-byte count, the garbling state, closing the line

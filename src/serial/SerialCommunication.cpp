@@ -103,14 +103,13 @@ void SerialCommunication::StopReader(int /*timeoutMs*/) {
 
 bool SerialCommunication::Close() {
   StopReader(100);
-  {
-    std::lock_guard lock(stateMutex_);
-    isOpen_ = false;
-  }
-  if (fd_ < 0) return false;
-  ::close(fd_);
+  const bool wasOpen = fd_ >= 0;
+  if (wasOpen) ::close(fd_);
   fd_ = -1;
-  return true;
+  // Last, so that whoever sees the port closed also sees the descriptor gone.
+  std::lock_guard lock(stateMutex_);
+  isOpen_ = false;
+  return wasOpen;
 }
 
 bool SerialCommunication::IsOpen() const {
