@@ -29,9 +29,11 @@ class EchoDevice : public VirtualDevice {
   using VirtualDevice::Send;
 
   bool answer = true;
+  bool hangUpOnReceive = false;
 
  protected:
   void OnReceived(const uint8_t* data, size_t size) override {
+    if (hangUpOnReceive) HangUp();
     if (answer) Send(data, size);
     std::lock_guard lock(mutex_);
     received_ += size;
@@ -165,4 +167,15 @@ TEST_F(VirtualDeviceTest, StartAndStopAreIdempotent) {
   EXPECT_EQ(Exchange("again", 5), "again");
   device_.ClearReceived();
   EXPECT_TRUE(device_.Received().empty());
+}
+
+TEST_F(VirtualDeviceTest, HangUpFromTheDeviceThreadInTheMiddleOfAnExchange) {
+  ASSERT_TRUE(OpenAt(9600));
+  device_.hangUpOnReceive = true;
+  EXPECT_EQ(Exchange("x", 1), "");  // no answer: the line went down first
+  EXPECT_TRUE(device_.IsHungUp());
+  uint8_t byte = 0;
+  EXPECT_EQ(port_.Read(1, &byte), -1);
+  device_.HangUp();  // a second hang-up changes nothing
+  device_.Stop();
 }
