@@ -36,7 +36,9 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
   file = lines[1];
   if (argc >= 2) {
     bool listed = false;
-    for (size_t i = 1; i < lines.size() && !listed; ++i) listed = lines[i] == argv[1];
+    for (size_t i = 1; i < lines.size() && !listed && argv[1] != nullptr; ++i) {
+      listed = lines[i] == argv[1];
+    }
     if (!listed) {
       ConsoleWrite("Select file is not exist.\r\n");
       return false;
