@@ -98,8 +98,16 @@ std::vector<std::string> ServerTree::ListedNames(const fs::path& folder, bool st
   return names;
 }
 
+namespace {
+// Query values name paths relative to the root: never absolute, never empty.
+bool IsRelativeQueryPath(const std::string& relative) {
+  return !relative.empty() && relative[0] != '/';
+}
+}  // namespace
+
 std::optional<std::string> ServerTree::ListReply(const std::string& relative,
                                                  bool standardList) const {
+  if (!IsRelativeQueryPath(relative)) return std::nullopt;
   const auto folder = Folder(relative);
   if (!folder) return std::nullopt;
   std::string reply = "FileList\n";
@@ -108,6 +116,7 @@ std::optional<std::string> ServerTree::ListReply(const std::string& relative,
 }
 
 std::optional<std::string> ServerTree::Md5Reply(const std::string& relative) const {
+  if (!IsRelativeQueryPath(relative)) return std::nullopt;
   const auto path = File(relative);
   if (!path) return std::nullopt;
   return Md5HexOfFile(*path);

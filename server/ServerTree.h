@@ -22,13 +22,13 @@ class ServerTree {
   // The folder a list request names ("NR2/FIRMWARE", "./ETC").
   std::optional<std::filesystem::path> Folder(const std::string& relative) const;
 
-  // The list reply of a folder: "FileList" and one name per line, each ended
-  // by a line feed. Order from the folder's order file (".filelist", or
-  // ".filelistx" for the alternative list, falling back to ".filelist"), else
-  // newest first.
+  // The list reply of a folder named relative to the root (never absolute):
+  // "FileList" and one name per line, each ended by a line feed. Order from
+  // the folder's order file (".filelist", or ".filelistx" for the alternative
+  // list, falling back to ".filelist"), else newest first.
   std::optional<std::string> ListReply(const std::string& relative, bool standardList) const;
 
-  // The 32 lower-case hex digits of a file's MD5.
+  // The 32 lower-case hex digits of a file's MD5 (path relative to the root).
   std::optional<std::string> Md5Reply(const std::string& relative) const;
 
   // Names of a folder in list order (without the header).
