@@ -125,7 +125,8 @@ TEST_F(OnlineJob, RefusesUnsafeNamesFromTheList) {
     RecordingStep step("FIRMWARE");
     host.console.ClearOutput();
     EXPECT_FALSE(RunJobArgs({"PUpdate-NR2-Firmware-COM3"})) << name;
-    EXPECT_TRUE(Printed("Refused unsafe file name from the server list: \"" + name + "\"\r\n"))
+    const std::string shown = name[1] == '\x1b' ? "x\\x1B[2J.hex" : name;
+    EXPECT_TRUE(Printed("Refused unsafe file name from the server list: \"" + shown + "\"\r\n"))
         << Output();
     EXPECT_EQ(step.runs, 0);
   }
