@@ -39,6 +39,9 @@ class VirtualControlBoard : public VirtualDevice {
   // The last FPGA image received up to EOT (whole blocks, padding included).
   std::vector<uint8_t> FpgaImage() const;
   int FpgaImagesReceived() const;
+  // Line rate the program's side ran at when the reset byte was read.
+  int ResetReadAtBaud() const;
+  bool WaitForFpgaImages(int count, int timeoutMs = 20000) const;
   // Block numbers of every complete block frame that arrived, in order.
   std::vector<int> FpgaBlockNumbers() const;
   // Waits until at least `count` block frames have arrived.
@@ -61,11 +64,10 @@ class VirtualControlBoard : public VirtualDevice {
 
  protected:
   void OnReceived(const uint8_t* data, size_t size) override;
-  void OnNoise(size_t size) override;
 
  private:
   void SetMode(Mode mode);  // under mutex_
-  void RestartIntoUpgradeMode();
+  void RestartIntoUpgradeMode(int lineBaud);
   void StartBootloader(const std::string& why);
   void ReceiveFpgaByte(uint8_t byte);
   void FinishBlock();
@@ -80,6 +82,7 @@ class VirtualControlBoard : public VirtualDevice {
   mutable std::condition_variable changed_;
   Mode mode_ = Mode::Running;
   bool stopping_ = false;
+  int resetReadAtBaud_ = 0;
 
   // FPGA reception (device thread).
   std::vector<uint8_t> block_;
@@ -99,6 +102,5 @@ class VirtualControlBoard : public VirtualDevice {
   bool neverSendC_ = false;
   std::string startupText_ = "Upgrade mode\r\n";
 
-  std::mutex sendMutex_;
   std::thread watcher_;
 };
