@@ -46,7 +46,7 @@ void UpdateProtocol::Post(int code) {
 void UpdateProtocol::OnReceive() {
   uint8_t chunk[1024];
   size_t count = 0;
-  while (Read(chunk, sizeof chunk, &count) && count > 0) {
+  while (!StopRequested() && Read(chunk, sizeof chunk, &count) && count > 0) {
     for (size_t i = 0; i < count; ++i) {
       const uint8_t byte = chunk[i];
       if (!IsStarted()) {
