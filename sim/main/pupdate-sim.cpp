@@ -1,89 +1,196 @@
-// The virtual machine: the control board's twin on a pseudo-terminal, for
-// trying updates with no machine attached.
-#include <poll.h>
+// pupdate-sim: the virtual machine. The control board (running firmware,
+// upgrade mode, STM32 bootloader), the servo drive and the step drive, each
+// on a pseudo-terminal, optionally with the update server over sample
+// content, so that a whole update runs with no machine attached.
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
+#include "SampleContent.h"
+#include "SimOptions.h"
+#include "UpdateServer.h"
 #include "VirtualControlBoard.h"
+#include "VirtualMachine.h"
+
+namespace fs = std::filesystem;
 
 namespace {
-int signalPipe[2] = {-1, -1};
+// One writer at a time; each line carries the seconds since the start.
+class LogPrinter {
+ public:
+  void Line(const std::string& text) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::lock_guard lock(mutex_);
+    std::printf("[%8.3f] %s\n", seconds, text.c_str());
+    std::fflush(stdout);
+  }
+  void Plain(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+  }
 
-void OnSignal(int) {
-  const char byte = 's';
-  [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
+ private:
+  std::mutex mutex_;
+  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: pupdate-sim [--port NAME] [--chip hd|f4] [--port-map-file FILE]\n"
-               "  --port NAME           port name the program uses (default COM3)\n"
-               "  --chip hd|f4          the board's STM32 (default hd)\n"
-               "  --port-map-file FILE  also write the PUPDATE_PORT_MAP value to FILE\n");
+// A folder removed when the program ends (unless the user named it).
+class ContentFolder {
+ public:
+  ContentFolder() = default;
+  ~ContentFolder() {
+    std::error_code ec;
+    if (temporary_ && !path_.empty()) fs::remove_all(path_, ec);
+  }
+  ContentFolder(const ContentFolder&) = delete;
+  ContentFolder& operator=(const ContentFolder&) = delete;
+
+  bool Make(const std::string& chosen, std::string& error) {
+    if (!chosen.empty()) {
+      path_ = chosen;
+      return true;
+    }
+    std::string pattern = (fs::temp_directory_path() / "pupdate-sim-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      error = "cannot create a temporary folder";
+      return false;
+    }
+    path_ = pattern;
+    temporary_ = true;
+    return true;
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+  bool temporary_ = false;
+};
+
+// Written to a temporary name and renamed, so a reader never sees half a file.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream file(temporary, std::ios::trunc);
+    file << text;
+    if (!file.flush()) return false;
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  return !ec;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string portName = "COM3";
-  std::string chip = "hd";
-  std::string portMapFile;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if ((option == "--port" || option == "--chip" || option == "--port-map-file") && i + 1 < argc) {
-      const std::string value = argv[++i];
-      if (option == "--port") portName = value;
-      if (option == "--chip") chip = value;
-      if (option == "--port-map-file") portMapFile = value;
-    } else {
-      PrintUsage();
-      return 2;
-    }
-  }
-  if (chip != "hd" && chip != "f4") {
-    PrintUsage();
+  SimOptions options;
+  std::string error;
+  if (!ParseSimOptions(argc, argv, options, error)) {
+    if (!error.empty()) std::fprintf(stderr, "pupdate-sim: %s\n", error.c_str());
+    std::fputs(SimUsage(), stderr);
     return 2;
   }
+  if (options.help) {
+    std::fputs(SimUsage(), stdout);
+    return 0;
+  }
 
-  if (::pipe(signalPipe) != 0) {
-    std::perror("pupdate-sim: pipe");
+  // The signals are taken by sigwait below, never by a handler; block them
+  // before any device or server thread starts so they all inherit the mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  LogPrinter printer;
+  ContentFolder folder;
+  SampleContent content;
+  if (!folder.Make(options.contentDir, error) ||
+      !WriteSampleContent(folder.Path().string(), content, error)) {
+    std::fprintf(stderr, "pupdate-sim: sample content: %s\n", error.c_str());
     return 1;
   }
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  const std::string firmwareName =
+      "NR2/FIRMWARE/" + (options.machine.f4Chip ? content.f4FirmwareFile : content.firmwareFile);
 
-  VirtualControlBoard board;
-  board.SetLogger([](const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-  });
-  board.Start();
+  VirtualMachine* machinePointer = nullptr;
+  options.machine.stepRecordFile = (folder.Path() / "NR2" / "STEP" / "NR2_StepDrive.rec").string();
+  options.machine.onProgramStarted = [&] {
+    // The device threads only start after the machine exists.
+    printer.Line(
+        machinePointer->CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+  };
+  VirtualMachine machine(options.machine,
+                         [&printer](const std::string& line) { printer.Line(line); });
+  machinePointer = &machine;
+  if (!machine.HasBootloader()) {
+    printer.Plain("note: this build has no STM32 bootloader twin; firmware jobs cannot finish");
+  }
 
-  const std::string portMap = portName + "=" + board.PortPath();
-  if (!portMapFile.empty()) {
-    std::ofstream file(portMapFile, std::ios::trunc);
-    file << portMap << "\n";
-    if (!file.flush()) {
-      std::fprintf(stderr, "pupdate-sim: cannot write %s\n", portMapFile.c_str());
+  std::unique_ptr<UpdateServer> server;
+  if (options.server) {
+    server = std::make_unique<UpdateServer>(folder.Path(), [&printer](const std::string& line) {
+      printer.Line("update server: " + line);
+    });
+    if (!server->Start("127.0.0.1", options.serverPort)) {
+      std::fprintf(stderr, "pupdate-sim: cannot listen on 127.0.0.1:%d\n", options.serverPort);
       return 1;
     }
   }
-  std::printf("control board (%s chip) on %s\n", chip == "f4" ? "F4" : "high-density",
-              board.PortPath().c_str());
-  std::printf("PUPDATE_PORT_MAP=%s\n", portMap.c_str());
-  std::printf("Press Ctrl+C to stop.\n");
-  std::fflush(stdout);
+  machine.Start();
 
-  pollfd wake{signalPipe[0], POLLIN, 0};
-  while (::poll(&wake, 1, -1) < 0) {
+  for (const VirtualMachine::Line& line : machine.Lines()) {
+    std::string description = line.device;
+    if (line.device == "control board") {
+      char dialect[8];
+      std::snprintf(dialect, sizeof dialect, "0x%02X", options.machine.ackByte);
+      description += std::string(" (") + (options.machine.f4Chip ? "F4" : "high-density") +
+                     " STM32, bootloader " + dialect + ")";
+    }
+    printer.Plain(line.port + ": " + description + " on " + line.path);
   }
-  std::printf("stopping\n");
+  if (options.machine.fault != MachineFault::None) {
+    printer.Plain("fault: " + options.faultName);
+  }
+  if (options.machine.pacing) printer.Plain("pacing: bytes leave at the real line rate");
+  printer.Plain("sample content in " + folder.Path().string());
+  const std::string portMap = machine.PortMap();
+  if (server) {
+    printer.Plain("update server on 127.0.0.1:" + std::to_string(server->Port()));
+    printer.Plain("PUPDATE_SERVER_URL=http://127.0.0.1:" + std::to_string(server->Port()) + "/");
+  }
+  printer.Plain("PUPDATE_PORT_MAP=" + portMap);
+  if (!options.portMapFile.empty() && !WriteWhole(options.portMapFile, portMap + "\n")) {
+    std::fprintf(stderr, "pupdate-sim: cannot write %s\n", options.portMapFile.c_str());
+    return 1;
+  }
+  printer.Plain("Send SIGUSR1 (kill -USR1 " + std::to_string(::getpid()) + ") for a flash report.");
+  printer.Plain("Press Ctrl+C to stop.");
+
+  for (;;) {
+    int signal = 0;
+    if (sigwait(&signals, &signal) != 0) continue;
+    if (signal == SIGUSR1) {
+      printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+      continue;
+    }
+    break;
+  }
+  printer.Line("stopping");
+  if (server) server->Stop();
+  machine.Stop();
+  printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+  printer.Line("stopped");
   return 0;
 }

@@ -1,0 +1,200 @@
+#include "VirtualMachine.h"
+
+#include <cstdio>
+
+#include "VirtualControlBoard.h"
+
+// Twins that join this tree later are wired in once their headers are here.
+#if __has_include("Stm32BootloaderModel.h")
+#define PUPDATE_SIM_HAS_STM32 1
+#include "Stm32BoardBootloader.h"
+#include "Stm32BootloaderModel.h"
+#endif
+#if __has_include("VirtualServoDrive.h") && __has_include("VirtualStepDrive.h") && \
+                                                          __has_include("BoardCommandTwin.h")
+#define PUPDATE_SIM_HAS_DRIVES 1
+#include "BoardCommandTwin.h"
+#include "VirtualServoDrive.h"
+#include "VirtualStepDrive.h"
+#endif
+
+namespace {
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string Hex8(uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value);
+  return text;
+}
+
+// Bytes the bootloader takes before the hang-up fault strikes: well into
+// the download of any image bigger than a few packets.
+constexpr size_t kHangUpAfterBytes = 4096;
+}  // namespace
+
+std::string FlashComparisonLine(const std::string& imageName, uint32_t flashBase,
+                                const std::vector<uint8_t>& flash, uint32_t address,
+                                const std::vector<uint8_t>& image) {
+  const std::string what =
+      imageName + ": " + std::to_string(image.size()) + " bytes at " + Hex32(address);
+  if (flash.empty()) return "flash unknown (no bootloader twin), cannot compare with " + what;
+  if (address < flashBase || address - flashBase + uint64_t{image.size()} > flash.size()) {
+    return "flash does NOT match " + what + ": the image lies outside the flash";
+  }
+  const size_t offset = address - flashBase;
+  bool blank = true;
+  for (size_t i = 0; i < image.size(); ++i) {
+    if (flash[offset + i] != 0xFF) blank = false;
+  }
+  for (size_t i = 0; i < image.size(); ++i) {
+    if (flash[offset + i] == image[i]) continue;
+    if (blank) return "flash does NOT match " + what + ": the flash is blank there";
+    return "flash does NOT match " + what + ": first difference at " +
+           Hex32(address + static_cast<uint32_t>(i)) + " (flash " + Hex8(flash[offset + i]) +
+           ", image " + Hex8(image[i]) + ")";
+  }
+  return "flash matches " + what;
+}
+
+std::optional<MachineFault> MachineFaultFromName(const std::string& name) {
+  if (name == "none") return MachineFault::None;
+  if (name == "silence") return MachineFault::Silence;
+  if (name == "nak") return MachineFault::Nak;
+  if (name == "noise") return MachineFault::Noise;
+  if (name == "hangup") return MachineFault::HangUp;
+  if (name == "verify") return MachineFault::Verify;
+  return std::nullopt;
+}
+
+struct VirtualMachine::Devices {
+#ifdef PUPDATE_SIM_HAS_STM32
+  std::unique_ptr<Stm32BootloaderModel> stm32;
+  std::unique_ptr<Stm32BoardBootloader> bootloader;
+#endif
+#ifdef PUPDATE_SIM_HAS_DRIVES
+  std::unique_ptr<BoardCommandTwin> commands;
+  std::unique_ptr<VirtualServoDrive> servo;
+  std::unique_ptr<VirtualStepDrive> step;
+#endif
+  // Declared last: it uses the parts above and goes first.
+  std::unique_ptr<VirtualControlBoard> board;
+};
+
+VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
+    : options_(std::move(options)), devices_(std::make_unique<Devices>()) {
+  Devices& d = *devices_;
+  BoardBootloader* bootloader = nullptr;
+  RunningFirmware* firmware = nullptr;
+  const MachineFault fault = options_.fault;
+#ifdef PUPDATE_SIM_HAS_STM32
+  Stm32Options stm32;
+  stm32.chip = options_.f4Chip ? Stm32Chip::F4 : Stm32Chip::HighDensity;
+  stm32.ackByte = options_.ackByte;
+  stm32.silent = fault == MachineFault::Silence;
+  if (fault == MachineFault::Nak) stm32.nackCommand = 0x31;
+  d.stm32 = std::make_unique<Stm32BootloaderModel>(stm32);
+  d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
+  bootloader = d.bootloader.get();
+#endif
+#ifdef PUPDATE_SIM_HAS_DRIVES
+  d.commands = std::make_unique<BoardCommandTwin>(BoardCommandTwin::Model::kNR2);
+  d.commands->SetSilent(fault == MachineFault::Silence);
+  firmware = d.commands.get();
+  d.servo = std::make_unique<VirtualServoDrive>();
+  std::vector<VirtualStepDrive::Exchange> script;
+  if (!options_.stepRecordFile.empty()) {
+    script = VirtualStepDrive::ScriptFromRecordFile(options_.stepRecordFile);
+  }
+  d.step = std::make_unique<VirtualStepDrive>(std::move(script));
+  for (VirtualDevice* drive :
+       {static_cast<VirtualDevice*>(d.servo.get()), static_cast<VirtualDevice*>(d.step.get())}) {
+    drive->SetLogger(log);
+    drive->SetPacing(options_.pacing);
+    drive->SetSilent(fault == MachineFault::Silence);
+    drive->SetNoise(fault == MachineFault::Noise);
+  }
+#endif
+  d.board = std::make_unique<VirtualControlBoard>(bootloader, firmware);
+  VirtualControlBoard& board = *d.board;
+  board.SetLogger(log);
+  board.SetPacing(options_.pacing);
+  board.SetNoise(fault == MachineFault::Noise);
+  if (fault == MachineFault::Silence) board.SetNeverSendC(true);
+  if (fault == MachineFault::Nak) board.NakBlockOnce(2);
+  if (fault == MachineFault::HangUp) board.HangUpAtBlock(3);
+#ifdef PUPDATE_SIM_HAS_STM32
+  if (fault == MachineFault::HangUp) {
+    d.bootloader->HangUpAfter(kHangUpAfterBytes, [&board] { board.HangUp(); });
+  }
+  if (options_.onProgramStarted) d.bootloader->SetOnProgramStarted(options_.onProgramStarted);
+  d.bootloader->SpoilFlashBeforeVerification(fault == MachineFault::Verify);
+#endif
+}
+
+VirtualMachine::~VirtualMachine() {
+  Stop();
+}
+
+void VirtualMachine::Start() {
+  devices_->board->Start();
+#ifdef PUPDATE_SIM_HAS_DRIVES
+  devices_->servo->Start();
+  devices_->step->Start();
+#endif
+}
+
+void VirtualMachine::Stop() {
+  devices_->board->Stop();
+#ifdef PUPDATE_SIM_HAS_DRIVES
+  devices_->servo->Stop();
+  devices_->step->Stop();
+#endif
+}
+
+std::vector<VirtualMachine::Line> VirtualMachine::Lines() const {
+  std::vector<Line> lines;
+  lines.push_back({"control board", options_.boardPort, devices_->board->PortPath()});
+#ifdef PUPDATE_SIM_HAS_DRIVES
+  lines.push_back({"servo drive", options_.servoPort, devices_->servo->PortPath()});
+  lines.push_back({"step drive", options_.stepPort, devices_->step->PortPath()});
+#endif
+  return lines;
+}
+
+std::string VirtualMachine::PortMap() const {
+  std::string map;
+  for (const Line& line : Lines()) {
+    if (!map.empty()) map += ',';
+    map += line.port + "=" + line.path;
+  }
+  return map;
+}
+
+VirtualControlBoard& VirtualMachine::Board() {
+  return *devices_->board;
+}
+
+bool VirtualMachine::HasBootloader() const {
+#ifdef PUPDATE_SIM_HAS_STM32
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::vector<uint8_t> VirtualMachine::Flash() const {
+#ifdef PUPDATE_SIM_HAS_STM32
+  return devices_->stm32->Flash();
+#else
+  return {};
+#endif
+}
+
+std::string VirtualMachine::CompareFlash(const std::string& imageName, uint32_t address,
+                                         const std::vector<uint8_t>& image) const {
+  return FlashComparisonLine(imageName, 0x08000000, Flash(), address, image);
+}
