@@ -10,6 +10,7 @@
 #include "CapturingConsole.h"
 #include "RunningFirmwareDevice.h"
 #include "ScopedEnv.h"
+#include "VirtualControlBoard.h"
 #include "app/ui/MessageBox.h"
 #include "boards/ui/CFloatEdit.h"
 #include "boards/ui/ExtendSetting.h"
@@ -109,6 +110,20 @@ class ExtendSettingTest : public QObject {
     QCOMPARE(board.twin.Wakeups(), 1);
     QCOMPARE(board.twin.BadFrames(), 0);
     QCOMPARE(console.Output(), std::string("board ready\nboard ready\n"));
+  }
+
+  void nr2LoadsFromTheWholeControlBoard() {
+    BoardCommandTwin twin(BoardCommandTwin::Model::kNR2);
+    VirtualControlBoard board(nullptr, &twin);
+    board.Start();
+    ScopedEnv portMap("PUPDATE_PORT_MAP", "COM4=" + board.PortPath());
+    Messages messages;
+    ExtendSetting_NR2 dialog("COM4");
+    Click(dialog, kLoad);
+    QCOMPARE(messages.texts, QStringList{"Load complete."});
+    QCOMPARE(Box(dialog, 1019)->text(), QStringLiteral("900.5"));
+    QCOMPARE(Box(dialog, 1021)->text(), QStringLiteral("120.000000"));
+    QVERIFY(board.CurrentMode() == VirtualControlBoard::Mode::Running);
   }
 
   void nr2SavedValuesReachTheBoardAsFixedTextAndLoadBack() {
