@@ -73,6 +73,17 @@ bool VirtualServoDrive::WaitForAnswers(size_t count, std::chrono::milliseconds t
   return answered_.wait_for(hold, timeout, [&] { return answers_.size() >= count; });
 }
 
+bool VirtualServoDrive::WaitForNoise(size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock hold(mutex_);
+  return answered_.wait_for(hold, timeout, [&] { return noiseBytes_ >= count; });
+}
+
+void VirtualServoDrive::OnNoise(size_t size) {
+  std::lock_guard hold(mutex_);
+  noiseBytes_ += size;
+  answered_.notify_all();
+}
+
 void VirtualServoDrive::OnReceived(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     const uint8_t byte = data[i];

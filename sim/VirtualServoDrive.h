@@ -44,9 +44,13 @@ class VirtualServoDrive : public VirtualDevice {
   // Waits until `count` answers have been sent; false after `timeout`.
   bool WaitForAnswers(size_t count,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  // Waits until `count` bytes have arrived at a wrong baud rate.
+  bool WaitForNoise(size_t count,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
 
  protected:
   void OnReceived(const uint8_t* data, size_t size) override;
+  void OnNoise(size_t size) override;
 
  private:
   void HandleFrame(const std::string& frame);
@@ -65,4 +69,5 @@ class VirtualServoDrive : public VirtualDevice {
   int factoryResets_ = 0;
   bool tuningStarted_ = false;
   std::vector<uint8_t> answers_;
+  size_t noiseBytes_ = 0;
 };
