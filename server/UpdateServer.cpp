@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -72,7 +73,14 @@ bool UpdateServer::Start(const std::string& host, int port) {
     port_ = port;
   }
   // The socket listens from here on; the accept loop runs on its own thread.
-  thread_ = std::thread([this] { http_->listen_after_bind(); });
+  thread_ = std::thread([this] {
+    http_->listen_after_bind();
+    loopEnded_ = true;
+  });
+  // The library ignores a stop() that comes before its loop has begun, so
+  // Start returns only once the loop runs (a few microseconds at most).
+  while (!http_->is_running() && !loopEnded_)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -46,5 +47,6 @@ class UpdateServer {
   std::mutex logMutex_;
   std::unique_ptr<httplib::Server> http_;
   std::thread thread_;
+  std::atomic<bool> loopEnded_{false};
   int port_ = 0;
 };

@@ -52,8 +52,9 @@ std::string FetchText(const std::string& url) {
   if (result == CURLE_ABORTED_BY_CALLBACK) return {};
   long status = 0;
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-  if (status == 0) {
-    // No reply at all: the server could not be reached.
+  // No reply at all, or an error page instead of the text: an error page must
+  // never pass for a machine list or a digest.
+  if (status == 0 || status >= 400) {
     ConsoleWrite("Fail access to server.\r\n");
     return {};
   }

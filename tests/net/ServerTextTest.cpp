@@ -40,6 +40,15 @@ TEST_F(ServerTextTest, FetchTextFromNowhereSaysSo) {
   EXPECT_EQ(console.Output(), "Fail access to server.\r\n");
 }
 
+TEST_F(ServerTextTest, FetchTextNeverPassesAnErrorPageOff) {
+  const std::string page = "<html>Not Found</html>";
+  RawHttpResponder responder(
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n",
+       page, 100});
+  EXPECT_EQ(FetchText(responder.BaseUrl() + "machlist.txt"), "");
+  EXPECT_EQ(console.Output(), "Fail access to server.\r\n");
+}
+
 TEST_F(ServerTextTest, Md5OfFileFollowsTheRfcAndNeedsAReadableFile) {
   WriteFile(dir / "empty", "");
   WriteFile(dir / "abc", "abc");
