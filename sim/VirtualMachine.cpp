@@ -2,20 +2,16 @@
 
 #include <cstdio>
 
+#include "BoardCommandTwin.h"
 #include "VirtualControlBoard.h"
+#include "VirtualServoDrive.h"
+#include "VirtualStepDrive.h"
 
-// Twins that join this tree later are wired in once their headers are here.
+// The STM32 bootloader twin is wired in once its header is in this tree.
 #if __has_include("Stm32BootloaderModel.h")
 #define PUPDATE_SIM_HAS_STM32 1
 #include "Stm32BoardBootloader.h"
 #include "Stm32BootloaderModel.h"
-#endif
-#if __has_include("VirtualServoDrive.h") && __has_include("VirtualStepDrive.h") && \
-                                                          __has_include("BoardCommandTwin.h")
-#define PUPDATE_SIM_HAS_DRIVES 1
-#include "BoardCommandTwin.h"
-#include "VirtualServoDrive.h"
-#include "VirtualStepDrive.h"
 #endif
 
 namespace {
@@ -75,11 +71,9 @@ struct VirtualMachine::Devices {
   std::unique_ptr<Stm32BootloaderModel> stm32;
   std::unique_ptr<Stm32BoardBootloader> bootloader;
 #endif
-#ifdef PUPDATE_SIM_HAS_DRIVES
   std::unique_ptr<BoardCommandTwin> commands;
   std::unique_ptr<VirtualServoDrive> servo;
   std::unique_ptr<VirtualStepDrive> step;
-#endif
   // Declared last: it uses the parts above and goes first.
   std::unique_ptr<VirtualControlBoard> board;
 };
@@ -100,7 +94,6 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
   bootloader = d.bootloader.get();
 #endif
-#ifdef PUPDATE_SIM_HAS_DRIVES
   d.commands = std::make_unique<BoardCommandTwin>(BoardCommandTwin::Model::kNR2);
   d.commands->SetSilent(fault == MachineFault::Silence);
   firmware = d.commands.get();
@@ -117,7 +110,6 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
     drive->SetSilent(fault == MachineFault::Silence);
     drive->SetNoise(fault == MachineFault::Noise);
   }
-#endif
   d.board = std::make_unique<VirtualControlBoard>(bootloader, firmware);
   VirtualControlBoard& board = *d.board;
   board.SetLogger(log);
@@ -141,27 +133,21 @@ VirtualMachine::~VirtualMachine() {
 
 void VirtualMachine::Start() {
   devices_->board->Start();
-#ifdef PUPDATE_SIM_HAS_DRIVES
   devices_->servo->Start();
   devices_->step->Start();
-#endif
 }
 
 void VirtualMachine::Stop() {
   devices_->board->Stop();
-#ifdef PUPDATE_SIM_HAS_DRIVES
   devices_->servo->Stop();
   devices_->step->Stop();
-#endif
 }
 
 std::vector<VirtualMachine::Line> VirtualMachine::Lines() const {
   std::vector<Line> lines;
   lines.push_back({"control board", options_.boardPort, devices_->board->PortPath()});
-#ifdef PUPDATE_SIM_HAS_DRIVES
   lines.push_back({"servo drive", options_.servoPort, devices_->servo->PortPath()});
   lines.push_back({"step drive", options_.stepPort, devices_->step->PortPath()});
-#endif
   return lines;
 }
 
