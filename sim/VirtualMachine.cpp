@@ -90,6 +90,13 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   stm32.ackByte = options_.ackByte;
   stm32.silent = fault == MachineFault::Silence;
   if (fault == MachineFault::Nak) stm32.nackCommand = 0x31;
+  if (options_.pacing) {
+    // The host's bytes reach a twin at once; the bootloader's own waits
+    // stand for their line time (a 128-byte packet at 57600 bit/s) and for
+    // the time the chip needs to erase.
+    stm32.writeTime = std::chrono::milliseconds(25);
+    stm32.eraseTime = std::chrono::milliseconds(options_.f4Chip ? 2000 : 40);
+  }
   d.stm32 = std::make_unique<Stm32BootloaderModel>(stm32);
   d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
   bootloader = d.bootloader.get();
