@@ -19,8 +19,10 @@
 #include "ui_WinUIDlg.h"
 
 namespace {
-// The compact view ends this far below the Online Update button.
+// The compact view's window edge lies this far below the Online Update
+// button; the window's bottom border (a modal frame) is part of that margin.
 constexpr int kCompactMargin = 13;
+constexpr int kModalFrameBorder = 3;
 constexpr int kDropDownWidth = 400;
 
 void RunSelectFileDialog(const std::string& jobSpec, const std::vector<std::string>& fileNames) {
@@ -72,7 +74,8 @@ WinUIDlg::WinUIDlg(const std::string& firstToken, QWidget* parent)
 
   // Compact view: the window ends a little below the Online Update button.
   fullSize_ = size();
-  const int compactHeight = ui_->IDC_1004->geometry().bottom() + 1 + kCompactMargin;
+  const int compactHeight =
+      ui_->IDC_1004->geometry().bottom() + 1 + kCompactMargin - kModalFrameBorder;
   setFixedSize(fullSize_.width(), compactHeight);
 
   model_.Initialise(firstToken);
