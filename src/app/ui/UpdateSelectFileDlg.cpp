@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 
 #include "app/FileSelection.h"
+#include "app/ui/DialogUnits.h"
 #include "app/ui/MessageBox.h"
 #include "jobs/ConsoleRunner.h"
 #include "ui_UpdateSelectFileDlg.h"
@@ -10,6 +11,8 @@
 UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::UpdateSelectFileDlg>()) {
   ui_->setupUi(this);
+  setFont(DialogFont(8));
+  FitFormToFont(*this, QSize(6, 13));  // the base units of the form
   setFixedSize(size());
   connect(ui_->IDC_1005, &QPushButton::clicked, this, &UpdateSelectFileDlg::OnRunSelected);
   connect(ui_->IDCANCEL, &QPushButton::clicked, this, &QDialog::reject);

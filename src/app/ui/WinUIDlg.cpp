@@ -11,6 +11,7 @@
 #include "app/FileSelection.h"
 #include "app/OnlineFilesDownload.h"
 #include "app/OpenFileFilter.h"
+#include "app/ui/DialogUnits.h"
 #include "app/ui/MessageBox.h"
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "boards/ui/ExtendSetting.h"
@@ -24,6 +25,8 @@ namespace {
 constexpr int kCompactMargin = 13;
 constexpr int kModalFrameBorder = 3;
 constexpr int kDropDownWidth = 400;
+// The base units the form's pixel positions were converted with.
+constexpr QSize kFormBaseUnits(7, 15);
 
 void RunSelectFileDialog(const std::string& jobSpec, const std::vector<std::string>& fileNames) {
   UpdateSelectFileDlg dialog;
@@ -67,6 +70,8 @@ WinUIDlg::WinUIDlg(const std::string& firstToken, QWidget* parent)
       fileSelection_(RunSelectFileDialog),
       openFilePicker_(PickOpenFile) {
   ui_->setupUi(this);
+  setFont(DialogFont(9));
+  FitFormToFont(*this, kFormBaseUnits);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   auto* hotKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
