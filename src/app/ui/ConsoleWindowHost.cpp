@@ -22,7 +22,6 @@ JobConsole& ConsoleWindowHost::Open() {
   window_->show();
   window_->raise();
   window_->activateWindow();
-  if (windowShown_) windowShown_(*window_);
   return console_;
 }
 

@@ -29,10 +29,6 @@ class ConsoleWindowHost : public QObject, public ConsoleHost {
 
   // The window of the running job, or nullptr between jobs.
   JobConsoleWindow* Window() const { return window_.get(); }
-  // Called once a job's window is shown (tests and screenshots).
-  void SetWindowShownHook(std::function<void(JobConsoleWindow&)> hook) {
-    windowShown_ = std::move(hook);
-  }
 
  signals:
   void jobEnded();
@@ -43,7 +39,6 @@ class ConsoleWindowHost : public QObject, public ConsoleHost {
   WindowConsole console_;
   QStringDecoder decoder_{QStringDecoder::Utf8};
   std::unique_ptr<JobConsoleWindow> window_;
-  std::function<void(JobConsoleWindow&)> windowShown_;
 };
 
 // Installs a ConsoleWindowHost for RunJobInConsole while it lives.
