@@ -231,6 +231,25 @@ TEST_F(ApplicationInstallTest, UnreadablePackagesChangeNothing) {
     fs::remove(Package());
     EXPECT_EQ(TreeOf(tmp.path()), (std::vector<std::string>(before)));
   }
+  // Items that cannot be read are found before anything moves.
+  fs::create_directories(tmp / "src");
+  WriteFile(tmp / "src/secret.txt", "secret");
+  MakeZipWithInfoZip(Package(), tmp / "src", {"-q", "-P", "password"}, {"secret.txt"});
+  console.ClearOutput();
+  EXPECT_FALSE(Install());
+  EXPECT_EQ(console.Output(),
+            "Cannot install \"" + Package() +
+                "\": the item \"secret.txt\" is encrypted. Nothing was changed.\r\n");
+  fs::remove(Package());
+  MakeZipWithPython(Package(), "add('packed.txt', b'x' * 100, method=zipfile.ZIP_BZIP2)");
+  console.ClearOutput();
+  EXPECT_FALSE(Install());
+  EXPECT_NE(console.Output().find("uses compression method 12, which cannot be read"),
+            std::string::npos);
+  fs::remove(Package());
+  fs::remove_all(tmp / "src");
+  EXPECT_EQ(TreeOf(tmp.path()), (std::vector<std::string>(before)));
+
   // An archive without items would leave the machine without its application.
   MakeZipWithPython(Package(), "");
   console.ClearOutput();
