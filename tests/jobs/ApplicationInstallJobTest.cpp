@@ -2,40 +2,18 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 #include "ApplicationInstallArchives.h"
 #include "CapturingConsole.h"
+#include "ScopedEnv.h"
 #include "TestFiles.h"
+#include "TestUpdateServer.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/InstallLocation.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-// Sets an environment variable for the scope and restores the previous value.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(previous_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> previous_;
-};
-
 bool RunJobArgs(std::initializer_list<const char*> args) {
   std::vector<const char*> argv(args);
   return RunJobInConsole(static_cast<int>(argv.size()), argv.data());
@@ -47,7 +25,7 @@ TEST(InstallLocation, DirectoryFromEnvironmentOrHome) {
     ScopedEnv fabro("PUPDATE_FABRO_DIR", "/srv/machine/Fabro/");
     EXPECT_EQ(ApplicationDirectory(), fs::path("/srv/machine/Fabro"));
   }
-  ScopedEnv fabro("PUPDATE_FABRO_DIR", std::nullopt);
+  ScopedEnv fabro("PUPDATE_FABRO_DIR", "");  // empty counts as unset
   ScopedEnv home("HOME", "/home/operator");
   EXPECT_EQ(ApplicationDirectory(), fs::path("/home/operator/Fabro"));
 }
@@ -87,4 +65,24 @@ TEST(ApplicationJob, LocalPackageInstallsEndToEnd) {
   EXPECT_NE(host.console.Output().find("the file does not exist. Nothing was changed.\r\n"),
             std::string::npos);
   EXPECT_EQ(ReadFile(tmp / "Fabro/CFG/defaults.cfg"), "calibrated");
+}
+
+TEST(ApplicationJob, OnlinePackageInstallsEndToEnd) {
+  TempDir tmp;
+  fs::create_directories(tmp / "work");
+  ScopedCurrentDir cwd(tmp / "work");
+  ScopedEnv fabro("PUPDATE_FABRO_DIR", tmp / "Fabro");
+  MakeZipWithPython(tmp / "app.zip", "add('Fabro.exe', b'online program')");
+  TestUpdateServer server;
+  server.AddFile("NR2", "APPLICATION", "Fabro-3.1.zip", ReadFile(tmp / "app.zip"));
+  CapturingConsoleHost host;
+
+  EXPECT_TRUE(RunJobArgs({"PUpdate-NR2-Application-COM1"}));
+  const std::string output = host.console.Output();
+  EXPECT_EQ(output.rfind("\r\n[ APPLICATION Install mode ] - PUPDATE-NR2-APPLICATION-COM1\r\n", 0),
+            0u);
+  EXPECT_TRUE(output.ends_with("Extracting 1/1..\r\r\nComplete.\r\n")) << output;
+  EXPECT_EQ(ReadFile(tmp / "Fabro/Fabro.exe"), "online program");
+  // The downloaded package is the job's own temporary file.
+  EXPECT_TRUE(fs::is_empty(tmp / "work"));
 }
