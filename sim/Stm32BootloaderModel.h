@@ -127,6 +127,10 @@ class Stm32BootloaderModel {
   void ErasePage(uint32_t page);
   void MassErase();
   void ResetOptionBytes();
+  int RdpPosition() const;
+  std::array<int, 4> WrpPositions() const;  // -1: not in this layout
+  uint32_t WrpWord() const;
+  void SetWrpWord(uint32_t word);
   void SetReadProtection(bool on);
   void SetWriteProtection(const std::vector<uint16_t>& codes);
   void ClearWriteProtection();
@@ -143,5 +147,4 @@ class Stm32BootloaderModel {
   std::vector<uint8_t> flash_;
   std::array<uint8_t, 16> options16_{};
   std::optional<uint32_t> startedAt_;
-  bool resetAfterAnswer_ = false;
 };

@@ -38,11 +38,11 @@ class VirtualDevice {
   void SetPacing(bool realLineRate);
 
   // Faults.
-  void SetSilent(bool silent);              // receives, never answers
-  void SetDropEveryNth(int n);              // drop every n-th sent byte (0: off)
-  void SetCorruptEveryNth(int n);           // flip bits of every n-th sent byte (0: off)
-  void SetNoise(bool on);                   // garble every sent byte
-  void HangUp();                            // close the line
+  void SetSilent(bool silent);     // receives, never answers
+  void SetDropEveryNth(int n);     // drop every n-th sent byte (0: off)
+  void SetCorruptEveryNth(int n);  // flip bits of every n-th sent byte (0: off)
+  void SetNoise(bool on);          // garble every sent byte
+  void HangUp();                   // close the line
 
   // Everything received (after the baud check), for assertions.
   std::vector<uint8_t> Received() const;
