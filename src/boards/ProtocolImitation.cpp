@@ -1,8 +1,48 @@
 #include "boards/ProtocolImitation.h"
 
+#include <cstdlib>
+
+#include "boards/ImitationComm.h"
 #include "jobs/JobConsole.h"
 
-int RunImitation(const std::vector<std::string>&) {
-  ConsoleWrite("Step drive setting is not available in this build.\r\n");
-  return 0;
+int RunImitation(const std::vector<std::string>& arguments) {
+  ImitationComm imitation;
+  if (arguments.size() < 3) {
+    ConsoleWrite("Usage : [Record File] [Slave commImi Port] [Baudrate]\r\n");
+    return 0;
+  }
+  const std::string& recordPath = arguments[0];
+  const std::string& portName = arguments[1];
+  ConsolePrintf("Protocol Imitation %s\r\n\r\n", "V1.0");
+  ConsolePrintf("Record File : %s\r\n\r\n", recordPath.c_str());
+
+  SerialSettings settings;
+  settings.portName = portName;
+  settings.baudRate = std::atoi(arguments[2].c_str());
+  imitation.Configure(settings);
+
+  switch (imitation.LoadRecordFile(recordPath)) {
+    case ImitationComm::LoadResult::kLoaded:
+      break;
+    case ImitationComm::LoadResult::kOpenFailed:
+      ConsolePrintf("Record file open failed. (%s)", recordPath.c_str());
+      return 0;
+    case ImitationComm::LoadResult::kUnplayable:
+      // Such a replay could never end; refuse it before touching the drive.
+      ConsolePrintf("Record file cannot be replayed: %s. (%s)\r\n", imitation.Problem().c_str(),
+                    recordPath.c_str());
+      return 0;
+  }
+
+  if (!imitation.Open()) {
+    ConsolePrintf("commImi port open failed. ( %s )\r\n", portName.c_str());
+    return 0;
+  }
+  ConsoleWrite("Send Record file data.\r\n");
+  imitation.SendNextMaster();
+  if (!imitation.WaitUntilReplayed()) return 0;
+
+  ConsoleWrite("\r\nSuccess.\r\n");
+  imitation.Close();
+  return 1;
 }

@@ -42,8 +42,9 @@ bool CancelToken::SleepFor(std::chrono::milliseconds duration) const {
   const auto deadline = std::chrono::steady_clock::now() + duration;
   for (;;) {
     if (IsCancelled()) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    // Rounded up, so a sleep never ends early.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
     pollfd wake{pipe_[0], POLLIN, 0};
     ::poll(&wake, pipe_[0] >= 0 ? 1 : 0, static_cast<int>(left.count()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -16,7 +17,9 @@ class CRS232 {
   // Opens COM<portNumber> (or `portName` when it is not empty) and applies
   // the fields; false without touching anything when a field is invalid.
   bool Open();
-  // Read and write time-outs in milliseconds.
+  // Read and write time-outs in milliseconds. A read ends when the line has
+  // been quiet for `ms` or when `ms` per byte plus `ms` have passed in all; a
+  // write may take as long. 0 means no limit (only cancellation ends the wait).
   void SetTimeouts(int ms);
   // Bytes written; 0 when buffer is null; -1 on a failed system call.
   int Write(int count, uint8_t* buffer);
@@ -42,5 +45,15 @@ class CRS232 {
   int timeoutMs = 5000;
 
  private:
+  using Deadline = std::chrono::steady_clock::time_point;
+  enum class Transfer { Done, Quiet, Cancelled, Failed };
+
+  Deadline TransferDeadline(int count) const;
+  // Fills buffer[0..count) until done, quiet or the deadline; *done counts.
+  Transfer ReadBytes(uint8_t* buffer, int count, Deadline deadline, int* done);
+  Transfer WriteBytes(const uint8_t* buffer, int count, Deadline deadline, int* done);
+  // How long the next wait may take: the quiet time, bounded by the deadline.
+  int NextWaitMs(Deadline deadline) const;
+
   int fd_ = -1;
 };

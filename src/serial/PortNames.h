@@ -9,5 +9,12 @@
 // Empty when the name resolves to nothing.
 std::string ResolvePortName(const std::string& name);
 
+// The alias names of PUPDATE_PORT_MAP, in the order given there.
+std::vector<std::string> PortAliasNames();
+
 // Natural order of port names: COM2 before COM10; byte order otherwise.
 bool ComPortLess(const std::string& a, const std::string& b);
+
+// Sorts stably with ComPortLess. Safe for any names, although that order is
+// not transitive for every mix of numbered and unnumbered names.
+void SortPortNames(std::vector<std::string>& names);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,7 +26,8 @@ struct SerialSettings {
 // Writes go out from the caller's thread.
 //
 // Subclasses that override OnReceive must call Close() in their own
-// destructor, so the reader never runs on a half-destroyed object.
+// destructor, so the reader never runs on a half-destroyed object. Close()
+// joins the reader: do not call it while holding a lock that OnReceive takes.
 class SerialCommunication {
  public:
   SerialCommunication();
@@ -50,18 +53,27 @@ class SerialCommunication {
   static std::vector<std::string> EnumeratePorts();
 
  protected:
-  // Called on the reader thread when bytes have arrived. The default drains
+  // Called on the reader thread when bytes have arrived. It must read them
+  // (the reader is woken again while unread bytes wait). The default drains
   // the port and prints what arrived.
   virtual void OnReceive();
+  // Ends the reader and waits for it. The reader always ends promptly (it
+  // sleeps in poll() on the wake pipe), so it is joined whatever `timeoutMs`
+  // says: no thread is ever left running on freed state.
   void StopReader(int timeoutMs);
+  // True once the reader has been asked to end (long OnReceive loops check it).
+  bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
 
  private:
-  void ReaderLoop();
+  struct ReaderControl;
+  void ReaderLoop(std::shared_ptr<ReaderControl> control, int port);
+  bool ApplySettings(int fd) const;
 
   mutable std::mutex stateMutex_;
   bool isOpen_ = false;
   int fd_ = -1;
-  int wakePipe_[2] = {-1, -1};
+  std::shared_ptr<ReaderControl> control_;  // wake pipe and stop flag of the running reader
   std::thread reader_;
+  std::atomic<bool> stopRequested_{false};
   SerialSettings settings_;
 };

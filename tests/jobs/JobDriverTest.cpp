@@ -7,6 +7,7 @@
 
 #include "CapturingConsole.h"
 #include "TestFiles.h"
+#include "TestUpdateServer.h"
 #include "jobs/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
@@ -91,10 +92,13 @@ TEST(RunJob, UpperCaseLocalWordMakesAnOnlineJob) {
   TempDir dir;
   ScopedCurrentDir cwd(dir.path());
   bool stepRan = false;
+  TestUpdateServer server;
+  server.SetList("APB", "FPGA", {"other.bin"});
   StepOverride step("FPGA", [&](const JobSpec&, const std::string&) { return stepRan = true; });
   EXPECT_FALSE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "f.bin", "LOCAL"}));
   EXPECT_FALSE(stepRan);
   EXPECT_NE(host.console.Output().find("Checking firmware on internet....."), std::string::npos);
+  EXPECT_NE(host.console.Output().find("Select file is not exist.\r\n"), std::string::npos);
 }
 
 TEST(RunJobInConsole, CancelEndsAJobBlockedInASleep) {

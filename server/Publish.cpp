@@ -1,0 +1,93 @@
+#include "Publish.h"
+
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "ServerTree.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+bool WriteText(const fs::path& path, const std::string& text, std::string& error) {
+  std::error_code ignored;
+  fs::create_directories(path.parent_path(), ignored);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) error = "cannot write " + path.string();
+  return static_cast<bool>(out);
+}
+
+// A hard link when the two folders share a file system, else a copy.
+bool PlaceFile(const fs::path& from, const fs::path& to, std::string& error) {
+  std::error_code code;
+  fs::create_directories(to.parent_path(), code);
+  fs::create_hard_link(from, to, code);
+  if (code) {
+    code.clear();
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, code);
+  }
+  if (code) error = "cannot copy " + from.string() + " to " + to.string() + ": " + code.message();
+  return !code;
+}
+
+bool IsHidden(const fs::path& relative) {
+  for (const fs::path& piece : relative) {
+    if (!piece.empty() && piece.string()[0] == '.') return true;
+  }
+  return false;
+}
+}  // namespace
+
+bool PublishTree(const fs::path& tree, const fs::path& out, std::string& error) {
+  std::error_code code;
+  if (!fs::is_directory(tree, code)) {
+    error = "not a folder: " + tree.string();
+    return false;
+  }
+  const ServerTree server(tree);
+  for (const char* owned : {"files", "lists", "md5"}) {
+    fs::remove_all(out / owned, code);
+    if (code) {
+      error = "cannot clear " + (out / owned).string() + ": " + code.message();
+      return false;
+    }
+  }
+  fs::create_directories(out / "files", code);
+  fs::create_directories(out / "lists", code);
+  fs::create_directories(out / "md5", code);
+
+  for (auto it = fs::recursive_directory_iterator(tree, code); !code && it != fs::end(it);
+       it.increment(code)) {
+    const fs::path relative = fs::relative(it->path(), tree);
+    if (IsHidden(relative)) {
+      if (it->is_directory()) it.disable_recursion_pending();
+      continue;
+    }
+    const std::string key = relative.generic_string();
+    if (it->is_directory()) {
+      for (bool standard : {true, false}) {
+        const auto reply = server.ListReply(key, standard);
+        if (!reply) continue;  // a link that leads outside the tree
+        if (!WriteText(out / "lists" / relative / (standard ? "filelist.txt" : "filelistx.txt"),
+                       *reply, error)) {
+          return false;
+        }
+      }
+    } else if (const auto file = server.File(key)) {
+      const auto md5 = Md5HexOfFile(*file);
+      if (!md5) {
+        error = "cannot read " + file->string();
+        return false;
+      }
+      if (!WriteText(out / "md5" / (key + ".md5"), *md5, error)) return false;
+      if (!PlaceFile(*file, out / "files" / relative, error)) return false;
+    }
+  }
+  if (code) {
+    error = "cannot read " + tree.string() + ": " + code.message();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,153 @@
+#include "ServerTree.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+// A path piece a client may use: no parent step, nothing hidden, no
+// backslash (another system's separator) and no control byte.
+bool IsPlainPiece(const std::string& piece) {
+  if (piece.empty() || piece[0] == '.') return false;
+  for (unsigned char c : piece) {
+    if (c == '\\' || c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+bool IsInside(const fs::path& inner, const fs::path& outer) {
+  auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+  return outerEnd == outer.end();
+}
+}  // namespace
+
+ServerTree::ServerTree(fs::path root) : root_(std::move(root)) {}
+
+std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
+  fs::path result = root_;
+  size_t start = 0;
+  while (start <= relative.size()) {
+    size_t end = relative.find('/', start);
+    if (end == std::string::npos) end = relative.size();
+    const std::string piece = relative.substr(start, end - start);
+    start = end + 1;
+    if (piece.empty() || piece == ".") continue;  // "//KEY/..." and "./ETC"
+    if (!IsPlainPiece(piece)) return std::nullopt;
+    result /= piece;
+  }
+  // Links inside the tree must not lead out of it either.
+  std::error_code error;
+  const fs::path realRoot = fs::canonical(root_, error);
+  if (error) return std::nullopt;
+  const fs::path real = fs::weakly_canonical(result, error);
+  if (error || !IsInside(real, realRoot)) return std::nullopt;
+  return real;
+}
+
+std::optional<fs::path> ServerTree::File(const std::string& relative) const {
+  auto path = Resolve(relative);
+  std::error_code error;
+  if (!path || !fs::is_regular_file(*path, error)) return std::nullopt;
+  return path;
+}
+
+std::optional<fs::path> ServerTree::Folder(const std::string& relative) const {
+  auto path = Resolve(relative);
+  std::error_code error;
+  if (!path || !fs::is_directory(*path, error)) return std::nullopt;
+  return path;
+}
+
+std::vector<std::string> ServerTree::ListedNames(const fs::path& folder, bool standardList) {
+  std::vector<std::string> names;
+  std::ifstream order;
+  if (!standardList) order.open(folder / ".filelistx");
+  if (!order.is_open()) order.open(folder / ".filelist");
+  if (order.is_open()) {
+    std::string line;
+    while (std::getline(order, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty() || line[0] == '.') continue;
+      names.push_back(line);
+    }
+    return names;
+  }
+
+  struct Entry {
+    fs::file_time_type time;
+    std::string name;
+  };
+  std::vector<Entry> entries;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    std::string name = entry.path().filename().string();
+    std::error_code ignored;
+    if (name.empty() || name[0] == '.' || !entry.is_regular_file(ignored)) continue;
+    entries.push_back({entry.last_write_time(ignored), std::move(name)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.time != b.time ? a.time > b.time : a.name < b.name;
+  });
+  for (Entry& entry : entries) names.push_back(std::move(entry.name));
+  return names;
+}
+
+namespace {
+// Query values name paths relative to the root: never absolute, never empty.
+bool IsRelativeQueryPath(const std::string& relative) {
+  return !relative.empty() && relative[0] != '/';
+}
+}  // namespace
+
+std::optional<std::string> ServerTree::ListReply(const std::string& relative,
+                                                 bool standardList) const {
+  if (!IsRelativeQueryPath(relative)) return std::nullopt;
+  const auto folder = Folder(relative);
+  if (!folder) return std::nullopt;
+  std::string reply = "FileList\n";
+  for (const std::string& name : ListedNames(*folder, standardList)) reply += name + "\n";
+  return reply;
+}
+
+std::optional<std::string> ServerTree::Md5Reply(const std::string& relative) const {
+  if (!IsRelativeQueryPath(relative)) return std::nullopt;
+  const auto path = File(relative);
+  if (!path) return std::nullopt;
+  return Md5HexOfFile(*path);
+}
+
+std::optional<std::string> Md5HexOfFile(const fs::path& path) {
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  struct ContextFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
+  if (!file || !context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) {
+    return std::nullopt;
+  }
+  unsigned char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    EVP_DigestUpdate(context.get(), buffer, got);
+  }
+  if (std::ferror(file.get())) return std::nullopt;
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return std::nullopt;
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[digest[i] >> 4];
+    hex += kHex[digest[i] & 0x0F];
+  }
+  return hex;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The folder tree an update server offers: machlist.txt at the root, data
+// files under <KEY>/<MODE>/, the ETC folder at the root. Names beginning with
+// '.' are the server's own (list order files) and are never offered, and no
+// relative path given by a client leads outside the root.
+class ServerTree {
+ public:
+  explicit ServerTree(std::filesystem::path root);
+
+  const std::filesystem::path& Root() const { return root_; }
+
+  // The regular file a client's relative path names ("//NR2/FIRMWARE/a.hex",
+  // "./ETC/x"), or nothing when it is missing, hidden or outside the tree.
+  std::optional<std::filesystem::path> File(const std::string& relative) const;
+
+  // The folder a list request names ("NR2/FIRMWARE", "./ETC").
+  std::optional<std::filesystem::path> Folder(const std::string& relative) const;
+
+  // The list reply of a folder named relative to the root (never absolute):
+  // "FileList" and one name per line, each ended by a line feed. Order from
+  // the folder's order file (".filelist", or ".filelistx" for the alternative
+  // list, falling back to ".filelist"), else newest first.
+  std::optional<std::string> ListReply(const std::string& relative, bool standardList) const;
+
+  // The 32 lower-case hex digits of a file's MD5 (path relative to the root).
+  std::optional<std::string> Md5Reply(const std::string& relative) const;
+
+  // Names of a folder in list order (without the header).
+  static std::vector<std::string> ListedNames(const std::filesystem::path& folder,
+                                              bool standardList);
+
+ private:
+  std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
+
+  std::filesystem::path root_;
+};
+
+// MD5 of a file as 32 lower-case hex digits; nothing when it cannot be read.
+std::optional<std::string> Md5HexOfFile(const std::filesystem::path& path);

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "VirtualDevice.h"
+
+// A step drive that answers every message from the master with a reply of a
+// configured number of bytes. The script comes from the test or from a record
+// file (type 1: master message, 2: the drive's reply; big-endian 16-bit
+// length; data as pairs of byte and pause).
+class VirtualStepDrive : public VirtualDevice {
+ public:
+  struct Exchange {
+    size_t masterBytes = 0;      // length of the master's message
+    std::vector<uint8_t> reply;  // sent once the message is complete
+  };
+
+  explicit VirtualStepDrive(std::vector<Exchange> script, int baudRate = 9600);
+  ~VirtualStepDrive() override;
+
+  // The exchanges recorded in a record file (empty when it cannot be read).
+  static std::vector<Exchange> ScriptFromRecordFile(const std::string& path);
+
+  // Waits this long before each reply.
+  void SetReplyDelay(std::chrono::milliseconds delay);
+
+  // When each received byte arrived, and when each reply went out.
+  std::vector<std::chrono::steady_clock::time_point> ArrivalTimes() const;
+  std::vector<std::chrono::steady_clock::time_point> ReplyTimes() const;
+  bool WaitForBytes(size_t count,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+
+ protected:
+  void OnReceived(const uint8_t* data, size_t size) override;
+
+ private:
+  const std::vector<Exchange> script_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable arrived_;
+  std::chrono::milliseconds replyDelay_{0};
+  size_t exchange_ = 0;
+  size_t messageBytes_ = 0;
+  std::vector<std::chrono::steady_clock::time_point> arrivals_;
+  std::vector<std::chrono::steady_clock::time_point> replies_;
+};

@@ -1,0 +1,85 @@
+#include "boards/CSDSeriesComm.h"
+
+#include "jobs/Cancellation.h"
+#include "jobs/JobConsole.h"
+
+namespace {
+
+constexpr uint8_t kStx = 0x02;
+constexpr uint8_t kEtx = 0x03;
+constexpr uint8_t kAcknowledge = 0x06;
+
+const char* AnswerText(uint8_t answer) {
+  switch (answer) {
+    case kAcknowledge:
+      return "-> Success.\r\n";
+    case 0x15:
+      return "Checksum Error\r\n";
+    case 0x18:
+      return "Command Cancel\r\n";
+    case 0x1D:
+      return "Servo is on\r\n";
+    case 0x1E:
+      return "Setting range over\r\n";
+    case 0x1F:
+      return "Wrong command.\r\n";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+CSDSeriesComm::~CSDSeriesComm() {
+  Close();
+}
+
+std::string CSDSeriesComm::BuildDriveFrame(const std::string& command, const std::string& operand1,
+                                           const std::string& operand2) {
+  const std::string body = "01#" + command + operand1 + operand2 + ":";
+  unsigned sum = 0;
+  for (const char c : body) sum += static_cast<unsigned char>(c);
+  std::string frame;
+  frame.push_back(static_cast<char>(kStx));
+  frame += body;
+  frame.push_back("0123456789ABCDEF"[sum % 16]);
+  frame.push_back(static_cast<char>(kEtx));
+  return frame;
+}
+
+bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::string& operand1,
+                                     const std::string& operand2) {
+  for (const char c : BuildDriveFrame(command, operand1, operand2)) {
+    WriteByte(static_cast<uint8_t>(c));
+  }
+  for (;;) {
+    uint8_t answer = 0;
+    {
+      std::unique_lock hold(lock_);
+      if (!JobCancellation().Wait(hold, received_, [&] { return lastByte_ != 0; })) return false;
+      answer = lastByte_;
+      lastByte_ = 0;
+    }
+    // Other bytes are line noise or echoes: skipped silently.
+    if (const char* text = AnswerText(answer)) ConsoleWrite(text);
+    if (answer == kAcknowledge) return true;
+  }
+}
+
+uint8_t CSDSeriesComm::TakeLastByte() {
+  std::lock_guard hold(lock_);
+  const uint8_t byte = lastByte_;
+  lastByte_ = 0;
+  return byte;
+}
+
+void CSDSeriesComm::OnReceive() {
+  uint8_t byte = 0;
+  size_t count = 0;
+  while (Read(&byte, 1, &count) && count == 1) {
+    // Only the last byte of a burst counts.
+    std::lock_guard hold(lock_);
+    lastByte_ = byte;
+    received_.notify_all();
+  }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "serial/SerialCommunication.h"
+
+// The command link to a CSD-series servo drive: ASCII frames with a one-digit
+// hexadecimal check, each answered by one status byte.
+class CSDSeriesComm : public SerialCommunication {
+ public:
+  CSDSeriesComm() = default;
+  ~CSDSeriesComm() override;
+
+  // STX "01#" command operand1 operand2 ':' check ETX.
+  static std::string BuildDriveFrame(const std::string& command, const std::string& operand1,
+                                     const std::string& operand2);
+
+  // Sends one command byte by byte and waits for the drive's 0x06, printing
+  // the text of every answer byte on the way. False when the job was cancelled
+  // first.
+  bool SendDriveCommand(const std::string& command, const std::string& operand1,
+                        const std::string& operand2);
+
+  // The last byte received (0: none) and forgets it.
+  uint8_t TakeLastByte();
+
+ protected:
+  void OnReceive() override;
+
+ private:
+  std::mutex lock_;
+  std::condition_variable received_;
+  uint8_t lastByte_ = 0;
+};

@@ -1,0 +1,86 @@
+#include "boards/UpdateProtocol.h"
+
+#include <cstdint>
+
+#include "jobs/Cancellation.h"
+
+UpdateProtocol::UpdateProtocol() = default;
+
+UpdateProtocol::~UpdateProtocol() {
+  Close();
+}
+
+int UpdateProtocol::TakeAnswer() {
+  std::lock_guard guard(lock_);
+  const int code = lastCode_;
+  lastCode_ = NoAnswer;
+  return code;
+}
+
+bool UpdateProtocol::IsStarted() const {
+  std::lock_guard guard(lock_);
+  return started_;
+}
+
+bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel) {
+  std::unique_lock guard(lock_);
+  return cancel.Wait(guard, changed_, [this] { return started_; });
+}
+
+int UpdateProtocol::WaitForAnswer(const CancelToken& cancel) {
+  std::unique_lock guard(lock_);
+  if (!cancel.Wait(guard, changed_, [this] { return lastCode_ != NoAnswer; })) return NoAnswer;
+  const int code = lastCode_;
+  lastCode_ = NoAnswer;
+  return code;
+}
+
+void UpdateProtocol::Post(int code) {
+  {
+    std::lock_guard guard(lock_);
+    lastCode_ = code;
+  }
+  changed_.notify_all();
+}
+
+void UpdateProtocol::OnReceive() {
+  uint8_t chunk[1024];
+  size_t count = 0;
+  while (!StopRequested() && Read(chunk, sizeof chunk, &count) && count > 0) {
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t byte = chunk[i];
+      if (!IsStarted()) {
+        // Anything before 'C' (the board's start-up text, say) is ignored.
+        if (byte == kUpgradeReady) {
+          {
+            std::lock_guard guard(lock_);
+            started_ = true;
+          }
+          changed_.notify_all();
+        }
+        continue;
+      }
+      const int code = ReceiveByte(byte);
+      switch (code) {
+        case BlockGood:
+        case BlockRepeated:
+          WriteByte(kAck);
+          break;
+        case BlockBad:
+          WriteByte(kNak);
+          break;
+        case EndOfTransfer:
+          WriteByte(kAck);
+          Post(code);
+          break;
+        case Acknowledged:
+        case Refused:
+        case Cancelled:
+          Post(code);
+          break;
+        default:
+          break;
+      }
+    }
+  }
+}

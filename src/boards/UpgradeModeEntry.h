@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "boards/UpdateProtocol.h"
+
+enum class UpgradeModeEntry {
+  Ready,       // the board sent 'C' at 115200 bit/s
+  OpenFailed,  // "Comport open failed 19200.\n" has been printed
+  Cancelled,   // the job was cancelled while waiting; the port is closed
+};
+
+// The shared entry into the board's upgrade mode: opens `portName` at 19200
+// bit/s, sends the reset byte 0x0E, switches to 115200 bit/s and sleeps until
+// the board announces itself with 'C'. `announceSteps` prints the two step
+// lines of the firmware path.
+UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& portName,
+                                  bool announceSteps);
+
+// The prompt shown before an automatic entry.
+void PrintAutomaticEntryPrompt();

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+void RunExtendSetting(const std::string& machineText, const std::string& machineKey,
+                      const std::string& portName);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "boards/CCamVer1.h"
+
+class CFloatEdit;
+namespace Ui {
+class ExtendSetting_R1PS;
+}
+
+// Six punch positions of the R1 bender with punch selector, loaded from and
+// saved to the running control board through one link for the dialog's life.
+class ExtendSetting_R1PS : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit ExtendSetting_R1PS(std::string portName, QWidget* parent = nullptr);
+  ~ExtendSetting_R1PS() override;
+
+  bool IsLoaded() const { return loaded_; }
+
+ private:
+  void OnLoad();
+  void OnSave();
+
+  std::unique_ptr<Ui::ExtendSetting_R1PS> ui_;
+  std::string portName_;
+  CCamVer1 board_;
+  std::array<CFloatEdit*, 6> punchBoxes_{};
+  bool loaded_ = false;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFirmImage;
+
+// One flash page or sector of a device map.
+struct MapSector {
+  std::string name;
+  uint32_t address = 0;
+  uint32_t index = 0;
+  uint32_t size = 0;
+  // Access bits; bit 0 marks a sector that receives downloaded data.
+  uint8_t type = 0;
+  bool selected = false;
+};
+
+struct DeviceMap {
+  uint32_t sectorCount = 0;
+  std::vector<MapSector> sectors;
+};
+
+// Reads a device map file. sectorCount is the number of sections other than
+// [Product]. When `map` is null only the outputs are set; otherwise its
+// sectors are filled in file order (the vector is sized to fit) and every
+// sector is selected. packetSize and pagesPerSector are left alone when the
+// file has no [Product] section. kImageSuccess, or kImageFailure when the
+// file cannot be read.
+uint32_t readDeviceMap(const std::string& path, uint16_t& sectorCount, uint16_t& packetSize,
+                       DeviceMap* map, uint8_t& pagesPerSector);
+
+// Whether the bootloader link can transfer packets of this size: it takes
+// the size as one byte rounded down to a multiple of 4, so only 4..0xFF work.
+bool IsUsablePacketSize(uint32_t packetSize);
+// The line to print when a map's packet size is refused.
+std::string UnusablePacketSizeMessage(uint32_t packetSize);
+
+// An image with one 0xFF-filled element per selected sector (for uploads).
+uint32_t createImageFromMap(const DeviceMap& map, std::unique_ptr<CFirmImage>& out);
+
+// Clips the image to the selected sectors whose type has bit 0 set; an
+// element spanning several sectors becomes one piece per sector, data
+// outside them is dropped. kImageFailure when `map` is null or the image is
+// invalid.
+uint32_t filterByMap(CFirmImage& image, const DeviceMap* map);

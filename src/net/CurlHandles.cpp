@@ -1,0 +1,9 @@
+#include "net/CurlHandles.h"
+
+#include <mutex>
+
+CurlEasy NewCurlEasy() {
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return CurlEasy(curl_easy_init());
+}

@@ -1,0 +1,85 @@
+#include "net/CurlTransfer.h"
+
+#include "jobs/Cancellation.h"
+#include "net/CurlHandles.h"
+
+namespace {
+// Keeps `easy` attached to `multi` for the lifetime of this object.
+class AttachedHandle {
+ public:
+  AttachedHandle(CURLM* multi, CURL* easy)
+      : multi_(multi), easy_(easy), attached_(curl_multi_add_handle(multi, easy) == CURLM_OK) {}
+  ~AttachedHandle() {
+    if (attached_) curl_multi_remove_handle(multi_, easy_);
+  }
+  AttachedHandle(const AttachedHandle&) = delete;
+  AttachedHandle& operator=(const AttachedHandle&) = delete;
+  bool attached() const { return attached_; }
+
+ private:
+  CURLM* multi_;
+  CURL* easy_;
+  bool attached_;
+};
+
+int CancelOnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return JobCancelled() ? 1 : 0;
+}
+}  // namespace
+
+void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCacheHeaders) {
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent);
+  curl_easy_setopt(easy, CURLOPT_PROXY, "");
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, noCacheHeaders);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  // An address that never answers fails in bounded time (Ctrl+C ends it sooner).
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
+  // The progress callback ends a transfer that streams without pause.
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CancelOnProgress);
+}
+
+curl_slist* NewNoCacheHeaders() {
+  curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+  if (headers == nullptr) return nullptr;
+  curl_slist* more = curl_slist_append(headers, "Pragma: no-cache");
+  if (more == nullptr) {
+    curl_slist_free_all(headers);
+    return nullptr;
+  }
+  return more;
+}
+
+CURLcode PerformCancellableTransfer(CURL* easy) {
+  CurlMulti multi(curl_multi_init());
+  if (!multi) return CURLE_OUT_OF_MEMORY;
+  AttachedHandle attached(multi.get(), easy);
+  if (!attached.attached()) return CURLE_FAILED_INIT;
+
+  const int wakeFd = JobCancellation().WakeFd();
+  for (;;) {
+    if (JobCancelled()) return CURLE_ABORTED_BY_CALLBACK;
+    int running = 0;
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_FAILED_INIT;
+    if (running == 0) {
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+          return message->data.result;
+        }
+      }
+      return CURLE_FAILED_INIT;
+    }
+    // Sleeps until the socket is ready, a timer of libcurl is due, or the job
+    // is cancelled (the wake-up descriptor becomes readable).
+    curl_waitfd wake{wakeFd, CURL_WAIT_POLLIN, 0};
+    if (curl_multi_poll(multi.get(), &wake, wakeFd >= 0 ? 1 : 0, 1000, nullptr) != CURLM_OK) {
+      return CURLE_FAILED_INIT;
+    }
+  }
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <curl/curl.h>
+
+// Runs the transfer set up on `easy` until it ends or the job is cancelled.
+// A cancellation wakes the wait at once and gives CURLE_ABORTED_BY_CALLBACK;
+// the connection is closed when the caller releases the handle.
+CURLcode PerformCancellableTransfer(CURL* easy);
+
+// Options every request to the update server shares: no proxy, no cached
+// replies, the given user agent, HTTP and HTTPS only.
+void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCacheHeaders);
+
+// "Cache-Control: no-cache" and "Pragma: no-cache".
+curl_slist* NewNoCacheHeaders();

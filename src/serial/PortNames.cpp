@@ -1,0 +1,86 @@
+#include "serial/PortNames.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+namespace {
+struct PortAlias {
+  std::string name;
+  std::string path;
+};
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// "COM3=/dev/pts/4,COM7=/dev/ttyUSB0"; entries without '=' or a name are skipped.
+std::vector<PortAlias> ParsePortMap() {
+  std::vector<PortAlias> aliases;
+  const char* map = std::getenv("PUPDATE_PORT_MAP");
+  if (map == nullptr) return aliases;
+  std::string_view rest(map);
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    const std::string_view entry = rest.substr(0, comma);
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    const size_t equals = entry.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view name = Trim(entry.substr(0, equals));
+    const std::string_view path = Trim(entry.substr(equals + 1));
+    if (name.empty() || path.empty()) continue;
+    aliases.push_back({std::string(name), std::string(path)});
+  }
+  return aliases;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// A device directly under /dev whose name matches without regard to case; an
+// exact match wins.
+std::string FindDevice(const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    return {};
+  }
+  const std::string exact = "/dev/" + name;
+  if (IsCharacterDevice(exact)) return exact;
+  DIR* dir = ::opendir("/dev");
+  if (dir == nullptr) return {};
+  std::string found;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
+    const std::string candidate = std::string("/dev/") + entry->d_name;
+    if (IsCharacterDevice(candidate) && (found.empty() || candidate < found)) found = candidate;
+  }
+  ::closedir(dir);
+  return found;
+}
+}  // namespace
+
+std::string ResolvePortName(const std::string& name) {
+  for (const PortAlias& alias : ParsePortMap()) {
+    if (::strcasecmp(alias.name.c_str(), name.c_str()) == 0) return alias.path;
+  }
+  if (std::string device = FindDevice(name); !device.empty()) return device;
+  if (!name.empty() && name.front() == '/') {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) == 0) return name;
+  }
+  return {};
+}
+
+std::vector<std::string> PortAliasNames() {
+  std::vector<std::string> names;
+  for (PortAlias& alias : ParsePortMap()) names.push_back(std::move(alias.name));
+  return names;
+}
