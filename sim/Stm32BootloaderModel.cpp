@@ -106,6 +106,10 @@ std::array<uint8_t, 16> Stm32BootloaderModel::OptionBytes() const {
 
 bool Stm32BootloaderModel::ReadProtected() const {
   std::lock_guard lock(mutex_);
+  return RdpActive();
+}
+
+bool Stm32BootloaderModel::RdpActive() const {
   const uint8_t rdp = options16_[RdpPosition()];
   return OptionBase() == 0x1FFFF800 ? rdp != 0xA5 : rdp != 0xAA;
 }
@@ -113,6 +117,11 @@ bool Stm32BootloaderModel::ReadProtected() const {
 bool Stm32BootloaderModel::Synchronised() const {
   std::lock_guard lock(mutex_);
   return state_ != State::Unsynced && state_ != State::Running;
+}
+
+bool Stm32BootloaderModel::ProgramStarted() const {
+  std::lock_guard lock(mutex_);
+  return state_ == State::Running;
 }
 
 std::optional<uint32_t> Stm32BootloaderModel::StartedAt() const {
@@ -308,8 +317,7 @@ bool Stm32BootloaderModel::StartCommand(uint8_t code, std::vector<Answer>& out) 
   current_ = {};
   current_.code = code;
   const bool allowedWhenProtected = code <= 0x02 || code == 0x92 || code == 0x91;
-  if (!Supported(code) || options_.nackCommand == code ||
-      (ReadProtected() && !allowedWhenProtected)) {
+  if (!Supported(code) || options_.nackCommand == code || (RdpActive() && !allowedWhenProtected)) {
     Nack(out);
     Finish(false);
     return true;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "BoardBootloader.h"
+
 // The flash layouts the twin can take.
 enum class Stm32Chip {
   // Product id 0x414, bootloader 2.2, 128 pages of 2 KB at 0x08000000, Erase
@@ -54,19 +56,18 @@ struct Stm32Command {
 // takes the bytes the host sent and answers through `send`. It knows no
 // transport, so a board twin can hand its line over to it. Thread-safe: the
 // line feeds it on one thread while tests inspect it on another.
-class Stm32BootloaderModel {
+class Stm32BootloaderModel : public BoardBootloader {
  public:
-  using SendFunction = std::function<void(const uint8_t*, size_t)>;
-
   explicit Stm32BootloaderModel(Stm32Options options = {});
   Stm32BootloaderModel(const Stm32BootloaderModel&) = delete;
   Stm32BootloaderModel& operator=(const Stm32BootloaderModel&) = delete;
 
   // Bytes from the host. Answers go out through `send`, after the erase or
   // write time where one applies; `send` is never called under the lock.
-  void OnBytes(const uint8_t* data, size_t size, const SendFunction& send);
+  void OnBytes(const uint8_t* data, size_t size, const SendFunction& send) override;
   // A reset of the chip: back to waiting for 0x7F; memory is kept.
-  void Reset();
+  void Reset() override;
+  bool ProgramStarted() const override;
 
   // Faults.
   void SetSilent(bool silent);
@@ -127,6 +128,7 @@ class Stm32BootloaderModel {
   void ErasePage(uint32_t page);
   void MassErase();
   void ResetOptionBytes();
+  bool RdpActive() const;
   int RdpPosition() const;
   std::array<int, 4> WrpPositions() const;  // -1: not in this layout
   uint32_t WrpWord() const;

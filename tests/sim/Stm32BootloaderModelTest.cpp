@@ -64,12 +64,12 @@ TEST(Stm32BootloaderModel, ProgrammingOnlyClearsBitsUntilErased) {
   Write(model, 0x08000800, {0xF0, 0x0F, 0x33, 0xFF}, 0x79);
   Write(model, 0x08000800, {0x3C, 0xFF, 0xFF, 0x00}, 0x79);
   EXPECT_EQ(Read(model, 0x08000800, 4), (Bytes{0x30, 0x0F, 0x33, 0x00}));
-  // Erase page 1 by the two-byte-per-page-free Erase frame: N-1 = 0, code 1, checksum 1.
+  // Erase page 1: N-1 = 0, code 1, checksum 1.
   EXPECT_EQ(Exchange(model, {0x43, 0xBC}), Bytes{0x79});
   EXPECT_EQ(Exchange(model, {0x00, 0x01, 0x01}), Bytes{0x79});
   EXPECT_EQ(Read(model, 0x08000800, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
-  ASSERT_EQ(model.Commands().size(), 6u);
-  EXPECT_EQ(model.Commands()[4].codes, std::vector<uint16_t>{1});
+  ASSERT_EQ(model.Commands().size(), 5u);
+  EXPECT_EQ(model.Commands()[3].codes, std::vector<uint16_t>{1});
 }
 
 TEST(Stm32BootloaderModel, ReadProtectionRefusesReadsUntilUnprotectErasesTheFlash) {
