@@ -446,6 +446,12 @@ bool Stm32BootloaderModel::Step(std::vector<Answer>& out) {
     }
 
     case State::Idle: {
+      // A bootloader that is already synchronised refuses another sync byte.
+      if (pending_.size() == 1 && pending_[0] == kSync) {
+        pending_.clear();
+        Nack(out);
+        return false;
+      }
       if (Classic()) {
         if (pending_.size() < 2) return false;
         const uint8_t code = pending_[0], complement = pending_[1];

@@ -131,3 +131,11 @@ TEST(Stm32BootloaderModel, FaultsOnDemand) {
   model.SetNoise(true);
   EXPECT_NE(Exchange(model, {0x01, 0xFE}).at(0), 0x79);
 }
+
+TEST(Stm32BootloaderModel, ASecondSyncByteIsRefusedUntilReset) {
+  Stm32BootloaderModel model;
+  EXPECT_EQ(Exchange(model, {0x7F}), Bytes{0x79});
+  EXPECT_EQ(Exchange(model, {0x7F}), Bytes{0x1F});
+  model.Reset();
+  EXPECT_EQ(Exchange(model, {0x7F}), Bytes{0x79});
+}
