@@ -1,8 +1,178 @@
 #include "jobs/ApplicationInstall.h"
 
-#include "jobs/JobConsole.h"
+#include <system_error>
 
-bool InstallApplication(const std::string&) {
-  ConsoleWrite("Application install is not available in this build.\r\n");
-  return false;
+#include "jobs/Cancellation.h"
+#include "jobs/InstallLocation.h"
+#include "jobs/JobConsole.h"
+#include "jobs/ZipArchive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Machine-specific folders that survive an install.
+constexpr const char* kKeptFolders[] = {"CFG", "EL"};
+
+bool Exists(const fs::path& path) {
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(path, ignored));
+}
+
+// Refuses a package that could not be installed whole, before anything moves.
+bool CheckPackage(const std::string& packagePath, ZipArchive& archive) {
+  std::string why;
+  if (!archive.Open(packagePath, why)) {
+    ConsolePrintf("Cannot install \"%s\": %s. Nothing was changed.\r\n", packagePath.c_str(),
+                  why.c_str());
+    return false;
+  }
+  if (archive.Count() == 0) {
+    ConsolePrintf("Cannot install \"%s\": the package holds no files. Nothing was changed.\r\n",
+                  packagePath.c_str());
+    return false;
+  }
+  for (int i = 0; i < archive.Count(); ++i) {
+    const ZipItemInfo& item = archive.Item(i);
+    if (!item.attributes.directory && item.name.empty()) {
+      ConsolePrintf(
+          "Cannot install \"%s\": the item \"%s\" has no usable name. Nothing was changed.\r\n",
+          packagePath.c_str(), item.storedName.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// One install: what it moved and made, so that a failure can put it back.
+class Installation {
+ public:
+  explicit Installation(fs::path directory) : directory_(std::move(directory)) {}
+
+  bool MoveOldAside(std::time_t now) {
+    std::error_code ec;
+    if (!Exists(directory_)) return true;
+    if (!fs::is_directory(directory_, ec)) {
+      ConsolePrintf("Cannot install: %s is not a folder. Nothing was changed.\r\n",
+                    directory_.c_str());
+      return false;
+    }
+    const fs::path backup = BackupDirectoryFor(directory_, now);
+    if (Exists(backup)) {
+      ConsolePrintf(
+          "Cannot move the previous installation aside: %s already exists. Nothing was "
+          "changed.\r\n",
+          backup.c_str());
+      return false;
+    }
+    fs::rename(directory_, backup, ec);
+    if (ec) {
+      ConsolePrintf(
+          "Cannot move the previous installation %s aside to %s: %s. Nothing was "
+          "changed.\r\n",
+          directory_.c_str(), backup.c_str(), ec.message().c_str());
+      return false;
+    }
+    backup_ = backup;
+    return true;
+  }
+
+  bool CreateFresh() {
+    std::error_code ec;
+    fs::create_directories(directory_, ec);
+    if (!fs::is_directory(directory_, ec)) {
+      ConsolePrintf("Cannot create the installation directory %s.\r\n", directory_.c_str());
+      return false;
+    }
+    created_ = true;
+    return true;
+  }
+
+  bool Extract(ZipArchive& archive) {
+    archive.SetBaseDirectory(directory_);
+    const int count = archive.Count();
+    for (int i = 0; i < count; ++i) {
+      std::string why;
+      if (JobCancelled() || !archive.Extract(i, why)) {
+        if (JobCancelled()) {
+          ConsoleWrite("\r\nInstallation cancelled.\r\n");
+        } else {
+          ConsolePrintf("\r\nCannot extract \"%s\": %s.\r\n", archive.Item(i).storedName.c_str(),
+                        why.c_str());
+        }
+        return false;
+      }
+      ConsolePrintf("Extracting %d/%d..\r", i + 1, count);
+    }
+    return true;
+  }
+
+  // The previous installation's CFG and EL replace the package's own. A
+  // folder the previous installation did not have leaves the package's in place.
+  bool RestoreKeptFolders() {
+    if (backup_.empty()) return true;
+    for (const char* folder : kKeptFolders) {
+      std::error_code ec;
+      const fs::path source = backup_ / folder;
+      if (!fs::is_directory(source, ec)) continue;
+      const fs::path destination = directory_ / folder;
+      fs::remove_all(destination, ec);
+      if (!ec) {
+        fs::copy(source, destination, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
+                 ec);
+      }
+      if (ec) {
+        ConsolePrintf("\r\nCannot put back %s from %s: %s.\r\n", folder, backup_.c_str(),
+                      ec.message().c_str());
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Removes what this install wrote and moves the previous installation back.
+  void Undo() {
+    std::error_code ec;
+    if (created_) fs::remove_all(directory_, ec);
+    if (ec) {
+      ConsolePrintf("The partly installed application remains in %s.\r\n", directory_.c_str());
+    }
+    if (backup_.empty()) {
+      if (!ec) ConsoleWrite("Nothing was installed.\r\n");
+      return;
+    }
+    if (!ec) fs::rename(backup_, directory_, ec);
+    if (ec) {
+      ConsolePrintf("The previous installation is kept whole in %s.\r\n", backup_.c_str());
+    } else {
+      ConsolePrintf("The previous installation has been put back in %s.\r\n", directory_.c_str());
+    }
+  }
+
+ private:
+  fs::path directory_;
+  fs::path backup_;
+  bool created_ = false;
+};
+}  // namespace
+
+bool InstallApplication(const std::string& packagePath) {
+  return InstallApplication(packagePath, ApplicationDirectory(), std::time(nullptr));
+}
+
+bool InstallApplication(const std::string& packagePath, const fs::path& directory,
+                        std::time_t now) {
+  ZipArchive archive;
+  if (!CheckPackage(packagePath, archive)) return false;
+
+  Installation installation(directory);
+  if (!installation.MoveOldAside(now)) return false;
+  if (!installation.CreateFresh() || !installation.Extract(archive) ||
+      !installation.RestoreKeptFolders()) {
+    archive.Close();
+    installation.Undo();
+    return false;
+  }
+  archive.Close();
+  ConsoleWrite("\r\nComplete.\r\n");
+  return true;
 }

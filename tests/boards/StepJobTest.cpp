@@ -61,6 +61,8 @@ TEST_F(StepJob, ReplaysEveryMasterByteInOrderWithItsPauses) {
   ASSERT_TRUE(StartLocalJob(path).get());
 
   EXPECT_EQ(drive.LineBaudRate(), 9600);
+  // The job ends once it has written the last byte; the drive may read it later.
+  ASSERT_TRUE(drive.WaitForBytes(6));
   EXPECT_EQ(drive.Received(), (Bytes{0x10, 0x11, 0x12, 0x20, 0x21, 0x30}));
   const std::string output = host_.console.Output();
   EXPECT_NE(output.find("Protocol Imitation V1.0\r\n\r\nRecord File : " + path +
@@ -97,6 +99,7 @@ TEST_F(StepJob, OnlineJobReplaysTheServersRecording) {
 
   const char* argv[] = {"PUpdate-NR2-Step-COM6"};
   ASSERT_TRUE(RunJobInConsole(1, argv)) << host_.console.Output();
+  ASSERT_TRUE(drive.WaitForBytes(6));
   EXPECT_EQ(drive.Received(), (Bytes{0x10, 0x11, 0x12, 0x20, 0x21, 0x30}));
   EXPECT_NE(host_.console.Output().find(" Send Master : 0x30 \r\n\r\nSuccess.\r\n"),
             std::string::npos);
@@ -111,6 +114,7 @@ TEST_F(StepJob, OnlyTheNumberOfReplyBytesMattersAndLateBytesAreIgnored) {
   ScopedEnv portMap("PUPDATE_PORT_MAP", "COM6=" + drive.PortPath());
 
   ASSERT_TRUE(StartLocalJob(path).get());
+  ASSERT_TRUE(drive.WaitForBytes(6));
   EXPECT_EQ(drive.Received(), (Bytes{0x10, 0x11, 0x12, 0x20, 0x21, 0x30}));
   EXPECT_NE(host_.console.Output().find("\r\nSuccess.\r\n"), std::string::npos);
 }

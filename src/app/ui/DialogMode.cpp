@@ -1,10 +1,21 @@
 #include "app/ui/DialogMode.h"
 
-#include <cstdio>
+#include <QApplication>
 
-int RunDialogMode(int, char**, const std::vector<std::string>&) {
-  std::fprintf(stderr,
-               "This build has no dialog yet: start the program under a job name such as "
-               "PUpdate-NR2-Firmware-COM3.\n");
-  return 1;
+#include "app/ui/ConsoleWindowHost.h"
+#include "app/ui/QtSettingsStore.h"
+#include "app/ui/WinUIDlg.h"
+
+int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens) {
+  int qtArgc = argc;
+  QApplication application(qtArgc, argv);
+  QtSettingsStore settings;
+  SettingsStore* previousSettings = SetSettingsStore(&settings);
+  {
+    ScopedConsoleWindowHost consoleWindows;
+    WinUIDlg dialog(tokens.empty() ? std::string() : tokens.front());
+    dialog.exec();
+  }
+  SetSettingsStore(previousSettings);
+  return 0;
 }

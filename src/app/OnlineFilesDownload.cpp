@@ -1,0 +1,75 @@
+#include "app/OnlineFilesDownload.h"
+
+#include <system_error>
+#include <vector>
+
+#include "app/ServerBaseUrl.h"
+#include "jobs/Cancellation.h"
+#include "jobs/JobConsole.h"
+#include "jobs/JobDriver.h"
+#include "net/HttpDownload.h"
+#include "net/ServerFiles.h"
+
+namespace {
+// A name as it may be shown on a terminal: control bytes as \xNN.
+std::string Printable(const std::string& name) {
+  std::string shown;
+  for (unsigned char c : name) {
+    shown +=
+        c < 0x20 || c == 0x7F ? FormatText("\\x%02X", c) : std::string(1, static_cast<char>(c));
+  }
+  return shown;
+}
+}  // namespace
+
+std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,
+                                         const std::string& upperKey) {
+  std::string folderName = upperKey;
+  for (char& c : folderName) {
+    if (c == '/') c = '_';
+  }
+  return programFolder / folderName;
+}
+
+std::string DownloadListSpec(const std::string& upperKey, const std::string& mode) {
+  return "PUpdate-" + upperKey + "-" + mode + ".exe";
+}
+
+std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode,
+                            const std::string& fileName) {
+  if (mode == std::string("ETC")) return ServerBaseUrl() + "/ETC/" + fileName;
+  return ServerBaseUrl() + upperKey + "/" + mode + "/" + fileName;
+}
+
+bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey) {
+  const std::filesystem::path base = DownloadBaseFolder(programFolder, upperKey);
+  // The key comes from the server's machine list and becomes a folder name.
+  if (!IsSafeServerFileName(base.filename().string())) {
+    ConsolePrintf("Refused unsafe machine key from the machine list: \"%s\"\r\n", upperKey.c_str());
+    return false;
+  }
+  ConsolePrintf("Make Base Directory : %s\r\n", base.string().c_str());
+  std::error_code ignored;
+  std::filesystem::create_directory(base, ignored);
+
+  for (const char* mode : kDownloadModes) {
+    const std::filesystem::path modeFolder = base / mode;
+    std::filesystem::create_directory(modeFolder, ignored);
+    const std::vector<std::string> lines = ListServerFiles(DownloadListSpec(upperKey, mode), true);
+    for (size_t i = 1; i < lines.size(); ++i) {
+      if (JobCancelled()) return false;
+      const std::string& name = lines[i];
+      if (!IsSafeServerFileName(name)) {
+        ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
+                      Printable(name).c_str());
+        continue;
+      }
+      DownloadFile(DownloadFileUrl(upperKey, mode, name), (modeFolder / name).string());
+    }
+    if (JobCancelled()) return false;
+  }
+  ConsoleWrite("\r\n\r\n");
+  ConsoleWrite("All file download complete.\r\n");
+  ConsoleReadKey();
+  return true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// The modes whose server files Download Online Files fetches, in order.
+inline constexpr const char* kDownloadModes[] = {"FIRMWARE", "FPGA", "SERVO", "STEP", "ETC"};
+
+// The folder that receives a machine's files: beside the program, named by
+// the upper-case key with every '/' turned into '_'.
+std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,
+                                         const std::string& upperKey);
+// The job specification whose list names the files of one mode.
+std::string DownloadListSpec(const std::string& upperKey, const std::string& mode);
+// Where one listed file is fetched from. ETC files are shared by all machines.
+std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode,
+                            const std::string& fileName);
+
+// Fetches every file the server lists for the machine into
+// <programFolder>/<KEY>/<mode>/, writing its lines to the job console, and
+// waits for a key at the end. Unsafe names are refused one by one. False
+// when cancelled or the machine's folder name is unusable.
+bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey);

@@ -1,0 +1,118 @@
+#include "app/ui/JobConsoleWindow.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kColumns = 80;
+constexpr int kRows = 25;
+}  // namespace
+
+JobConsoleWindow::JobConsoleWindow(QWidget* parent)
+    : QDialog(parent), view_(new QPlainTextEdit(this)) {
+  setWindowTitle(QStringLiteral("PelluxUpdateV3"));
+  setWindowModality(Qt::ApplicationModal);
+
+  const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  view_->setFont(font);
+  view_->setReadOnly(true);
+  view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view_->setUndoRedoEnabled(false);
+  // Keys belong to the job's prompts, not to the text view.
+  view_->setFocusPolicy(Qt::NoFocus);
+  view_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: #c0c0c0; }"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+
+  const QFontMetrics metrics(font);
+  resize(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('M'))) + 32,
+         metrics.lineSpacing() * kRows + 16);
+}
+
+void JobConsoleWindow::ShowText(const QString& text) {
+  screen_.Apply(text);
+  const int first = screen_.TakeFirstChangedLine();
+  if (first < 0) return;
+
+  // Only the changed tail is rewritten, so a progress bar costs one line.
+  const QStringList& lines = screen_.Lines();
+  const QString tail = lines.mid(first).join(QLatin1Char('\n'));
+  QTextDocument* document = view_->document();
+  QTextCursor cursor(document);
+  const QTextBlock block = document->findBlockByNumber(first);
+  if (block.isValid()) {
+    cursor.setPosition(block.position());
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.insertText(tail);
+  } else {
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QLatin1Char('\n') + tail);
+  }
+  view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
+}
+
+void JobConsoleWindow::Echo(const QString& text) {
+  ShowText(text);
+}
+
+void JobConsoleWindow::keyPressEvent(QKeyEvent* event) {
+  const bool control = event->modifiers() & Qt::ControlModifier;
+  if (control && event->key() == Qt::Key_C) {
+    emit cancelRequested();
+    Echo(QStringLiteral("^C"));
+    return;
+  }
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      const int key = typedLine_.isEmpty() ? '\n' : typedLine_.at(0).unicode();
+      typedLine_.clear();
+      Echo(QStringLiteral("\r\n"));
+      emit keyEntered(key);
+      return;
+    }
+    case Qt::Key_Backspace:
+      if (!typedLine_.isEmpty()) {
+        typedLine_.chop(1);
+        Echo(QStringLiteral("\b \b"));
+      }
+      return;
+    case Qt::Key_Escape:
+      return;  // a console has no use for Esc; it must not close the window
+    default:
+      break;
+  }
+  const QString text = event->text();
+  if (!control && !text.isEmpty() && text.at(0).isPrint()) {
+    typedLine_ += text;
+    Echo(text);
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void JobConsoleWindow::closeEvent(QCloseEvent* event) {
+  if (closeAllowed_) {
+    event->accept();
+    return;
+  }
+  // Closing stops the job; the window goes once the job has ended.
+  emit cancelRequested();
+  event->ignore();
+}
+
+void JobConsoleWindow::reject() {
+  if (closeAllowed_) {
+    QDialog::reject();
+  } else {
+    emit cancelRequested();
+  }
+}

@@ -1,0 +1,40 @@
+#include "app/ui/UpdateSelectFileDlg.h"
+
+#include <QAbstractItemView>
+
+#include "app/FileSelection.h"
+#include "app/ui/DialogUnits.h"
+#include "app/ui/MessageBox.h"
+#include "jobs/ConsoleRunner.h"
+#include "ui_UpdateSelectFileDlg.h"
+
+UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::UpdateSelectFileDlg>()) {
+  ui_->setupUi(this);
+  setFont(DialogFont(8));
+  FitFormToFont(*this, QSize(6, 13));  // the base units of the form
+  setFixedSize(size());
+  connect(ui_->IDC_1005, &QPushButton::clicked, this, &UpdateSelectFileDlg::OnRunSelected);
+  connect(ui_->IDCANCEL, &QPushButton::clicked, this, &QDialog::reject);
+  ui_->IDC_1006->view()->setMinimumWidth(400);
+}
+
+UpdateSelectFileDlg::~UpdateSelectFileDlg() = default;
+
+void UpdateSelectFileDlg::SetJob(const std::string& jobSpec,
+                                 const std::vector<std::string>& fileNames) {
+  jobSpec_ = jobSpec;
+  fileNames_ = fileNames;
+  ui_->IDC_1006->clear();
+  for (const std::string& name : fileNames_) ui_->IDC_1006->addItem(QString::fromStdString(name));
+  ui_->IDC_1006->setCurrentIndex(fileNames_.empty() ? -1 : 0);
+}
+
+void UpdateSelectFileDlg::OnRunSelected() {
+  const int index = ui_->IDC_1006->currentIndex();
+  const auto job = SelectedFileJob(jobSpec_, fileNames_,
+                                   index < 0 ? std::nullopt : std::optional<size_t>(index));
+  if (!job) return;  // an empty list starts nothing
+  const char* argv[] = {(*job)[0].c_str(), (*job)[1].c_str()};
+  if (!RunJobInConsole(2, argv)) ShowMessage(QStringLiteral("Fail"), MessageIcon::Stop);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class UpdateSelectFileDlg;
+}
+
+// Lets the user pick one of the server's files for a job and runs the job
+// with it, as often as OK is pressed, until the dialog is closed.
+class UpdateSelectFileDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit UpdateSelectFileDlg(QWidget* parent = nullptr);
+  ~UpdateSelectFileDlg() override;
+
+  // Sets the job and the offered names (shown as given, the first selected).
+  void SetJob(const std::string& jobSpec, const std::vector<std::string>& fileNames);
+
+ private slots:
+  void OnRunSelected();
+
+ private:
+  std::unique_ptr<Ui::UpdateSelectFileDlg> ui_;
+  std::string jobSpec_;
+  std::vector<std::string> fileNames_;
+};

@@ -1,0 +1,181 @@
+#include <QFontInfo>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "app/ui/ConsoleScreen.h"
+#include "app/ui/ConsoleWindowHost.h"
+#include "jobs/Cancellation.h"
+#include "jobs/ConsoleRunner.h"
+#include "jobs/JobConsole.h"
+
+namespace {
+// Calls `step` on the user interface thread every 10 ms while a job runs,
+// with the job's console window, until it returns true.
+class WindowDriver {
+ public:
+  WindowDriver(ConsoleWindowHost& host, std::function<bool(JobConsoleWindow&)> step)
+      : host_(host), step_(std::move(step)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (done_ || host_.Window() == nullptr) return;
+      done_ = step_(*host_.Window());
+    });
+    timer_.start(10);
+  }
+  bool done() const { return done_; }
+
+ private:
+  ConsoleWindowHost& host_;
+  std::function<bool(JobConsoleWindow&)> step_;
+  QTimer timer_;
+  bool done_ = false;
+};
+}  // namespace
+
+class JobConsoleWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void screenRewritesLinesLikeATerminal() {
+    ConsoleScreen screen;
+    screen.Apply(QStringLiteral("Download [....] 0%\r"));
+    screen.Apply(QStringLiteral("Download [##..] 50%\rDownload [####] 100%\r\n"));
+    screen.Apply(QStringLiteral("abc\rX\n"));
+    screen.Apply(QStringLiteral("typo\b\bpe\b\b\b\b\b\bok"));
+    QCOMPARE(screen.Text(), QStringLiteral("Download [####] 100%\nXbc\nokpe"));
+    QCOMPARE(screen.TakeFirstChangedLine(), 0);
+    QCOMPARE(screen.TakeFirstChangedLine(), -1);
+    screen.Apply(QStringLiteral("\r\n"));
+    QCOMPARE(screen.TakeFirstChangedLine(), 3);
+  }
+
+  void showsTheJobsTextAndEnterAnswersItsPrompt() {
+    ScopedConsoleWindowHost scoped;
+    QString seen;
+    bool modal = false;
+    bool monospace = false;
+    WindowDriver driver(scoped.host(), [&](JobConsoleWindow& window) {
+      if (!window.ScreenText().contains(QStringLiteral("And press enter key..."))) return false;
+      seen = window.ScreenText();
+      modal = window.isVisible() && window.windowModality() == Qt::ApplicationModal;
+      monospace = QFontInfo(window.findChild<QPlainTextEdit*>()->font()).fixedPitch();
+      QTest::keyClicks(&window, QStringLiteral("y"));
+      QTest::keyClick(&window, Qt::Key_Return);
+      return true;
+    });
+    std::atomic<int> key{0};
+    const bool result = RunInConsole([&] {
+      ConsoleWrite("[ FIRMWARE Update mode ]\r\n");
+      for (int percent = 0; percent <= 100; percent += 5) {
+        ConsolePrintf("\r%3d%% [%-20s]", percent, std::string(percent / 5, '#').c_str());
+      }
+      ConsoleWrite("\r\n\xC3");  // a character split over two writes
+      ConsoleWrite("\xA9t\xC3\xA9\r\n");
+      ConsoleWrite("And press enter key...\r\n");
+      key = ConsoleReadKey();
+      return true;
+    });
+    QVERIFY(driver.done());
+    QVERIFY(result);
+    QCOMPARE(key.load(), int('y'));
+    QCOMPARE(seen, QStringLiteral("[ FIRMWARE Update mode ]\n100% [####################]\n"
+                                  "\u00e9t\u00e9\nAnd press enter key...\n"));
+    QVERIFY(modal);
+    QVERIFY(monospace);
+    QVERIFY(scoped.host().Window() == nullptr);  // closed once the job ended
+  }
+
+  void ctrlCCancelsAWaitingJob() {
+    ScopedConsoleWindowHost scoped;
+    WindowDriver driver(scoped.host(), [](JobConsoleWindow& window) {
+      if (!window.ScreenText().contains(QStringLiteral("waiting"))) return false;
+      QTest::keyClick(&window, Qt::Key_C, Qt::ControlModifier);
+      return true;
+    });
+    std::atomic<int> key{0};
+    const bool result = RunInConsole([&] {
+      ConsoleWrite("waiting\r\n");
+      key = ConsoleReadKey();
+      return true;
+    });
+    QVERIFY(driver.done());
+    QVERIFY(!result);
+    QCOMPARE(key.load(), -1);
+    // The next run starts uncancelled.
+    QVERIFY(!JobCancellation().IsCancelled());
+  }
+
+  void closingTheWindowCancelsAndItStaysUntilTheJobEnds() {
+    ScopedConsoleWindowHost scoped;
+    bool stayedOpen = false;
+    WindowDriver driver(scoped.host(), [&](JobConsoleWindow& window) {
+      if (!window.ScreenText().contains(QStringLiteral("busy"))) return false;
+      window.close();
+      stayedOpen = window.isVisible();
+      return true;
+    });
+    std::atomic<bool> sawCancel{false};
+    const bool result = RunInConsole([&] {
+      ConsoleWrite("busy\r\n");
+      while (CancellableSleep(20)) {
+      }
+      sawCancel = JobCancelled();
+      return true;
+    });
+    QVERIFY(driver.done());
+    QVERIFY(!result);
+    QVERIFY(sawCancel.load());
+    QVERIFY(stayedOpen);
+  }
+
+  void escapeDoesNotCloseOrCancel() {
+    ScopedConsoleWindowHost scoped;
+    bool visibleAfterEsc = false;
+    WindowDriver driver(scoped.host(), [&](JobConsoleWindow& window) {
+      if (!window.ScreenText().contains(QStringLiteral("prompt"))) return false;
+      QTest::keyClick(&window, Qt::Key_Escape);
+      visibleAfterEsc = window.isVisible();
+      QTest::keyClick(&window, Qt::Key_Enter);
+      return true;
+    });
+    const bool result = RunInConsole([] {
+      ConsoleWrite("prompt\r\n");
+      return ConsoleReadKey() == '\n';
+    });
+    QVERIFY(driver.done());
+    QVERIFY(visibleAfterEsc);
+    QVERIFY(result);
+  }
+
+  void writesFromOtherThreadsAllArrive() {
+    ScopedConsoleWindowHost scoped;
+    QString seen;
+    WindowDriver driver(scoped.host(), [&](JobConsoleWindow& window) {
+      if (!window.ScreenText().contains(QStringLiteral("done"))) return false;
+      seen = window.ScreenText();
+      QTest::keyClick(&window, Qt::Key_Return);
+      return true;
+    });
+    const bool result = RunInConsole([] {
+      std::thread reader([] {
+        for (int i = 0; i < 500; ++i) ConsoleWrite("r");
+      });
+      for (int i = 0; i < 500; ++i) ConsoleWrite("j");
+      reader.join();
+      ConsoleWrite("\r\ndone\r\n");
+      ConsoleReadKey();
+      return true;
+    });
+    QVERIFY(result);
+    const QString first = seen.section(QLatin1Char('\n'), 0, 0);
+    QCOMPARE(first.count(QLatin1Char('r')), 500);
+    QCOMPARE(first.count(QLatin1Char('j')), 500);
+  }
+};
+
+QTEST_MAIN(JobConsoleWindowTest)
+#include "JobConsoleWindowTest.moc"
