@@ -1,0 +1,671 @@
+#include "flash/FlashLoader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Ini.h"
+#include "flash/BootloaderLink.h"
+#include "flash/DeviceMap.h"
+#include "flash/FirmImage.h"
+#include "flash/FlashLoaderTokens.h"
+#include "flash/OptionBytes.h"
+#include "jobs/Cancellation.h"
+#include "jobs/JobConsole.h"
+
+namespace {
+constexpr int kSettleMs = 100;
+constexpr int kConnectTimeoutMs = 1000;
+
+// How one pass over the argument list ended.
+enum class Outcome { Done, Failed, RoutineUnloadable, Restart };
+
+struct SubOption {
+  std::string name;
+  std::vector<std::string> values;
+};
+
+// What a sub-option takes after it.
+enum class Arity { None, One, OptionalOne, Counted };
+
+struct Grammar {
+  const char* name;
+  Arity arity;
+};
+
+// The sub-options each option accepts.
+std::vector<Grammar> GrammarOf(const std::string& option) {
+  if (option == "-c")
+    return {{"--pn", Arity::One}, {"--br", Arity::One}, {"--db", Arity::One},
+            {"--pr", Arity::One}, {"--sb", Arity::One}, {"--to", Arity::One},
+            {"--ec", Arity::One}, {"--co", Arity::One}, {"--lcs", Arity::None}};
+  if (option == "-e") return {{"--all", Arity::None}, {"--sec", Arity::Counted}};
+  if (option == "-u") return {{"--fn", Arity::One}};
+  if (option == "-d")
+    return {{"--a", Arity::One}, {"--fn", Arity::One}, {"--v", Arity::None}, {"--o", Arity::None}};
+  if (option == "-r") return {{"--a", Arity::OptionalOne}};
+  if (option == "-p")
+    return {{"--erp", Arity::None},
+            {"--drp", Arity::None},
+            {"--ewp", Arity::Counted},
+            {"--dwp", Arity::None}};
+  if (option == "-o")
+    return {{"--get", Arity::None},  {"--set", Arity::None},  {"--fn", Arity::One},
+            {"--vals", Arity::None}, {"--RDP", Arity::One},   {"--User", Arity::One},
+            {"--Data0", Arity::One}, {"--Data1", Arity::One}, {"--WRP0", Arity::One},
+            {"--WRP1", Arity::One},  {"--WRP2", Arity::One},  {"--WRP3", Arity::One}};
+  if (option == "-Rts" || option == "-Dtr") return {{"--Hi", Arity::None}, {"--Lo", Arity::None}};
+  return {};
+}
+
+bool IsValue(const std::string& text) {
+  return !IsFlashLoaderOption(text) && !IsFlashLoaderSubOption(text);
+}
+
+// Splits the texts after an option into its sub-options; the offending text
+// when one does not fit.
+std::optional<std::string> ParseSubOptions(const std::string& option,
+                                           const std::vector<std::string>& args,
+                                           std::vector<SubOption>& out) {
+  const std::vector<Grammar> grammar = GrammarOf(option);
+  for (size_t i = 0; i < args.size();) {
+    const std::string& text = args[i];
+    const auto rule = std::find_if(grammar.begin(), grammar.end(),
+                                   [&](const Grammar& g) { return text == g.name; });
+    if (rule == grammar.end()) return text;
+    SubOption sub{text, {}};
+    ++i;
+    auto takeValue = [&]() {
+      if (i >= args.size() || !IsValue(args[i])) return false;
+      sub.values.push_back(args[i++]);
+      return true;
+    };
+    switch (rule->arity) {
+      case Arity::None:
+        break;
+      case Arity::One:
+        if (!takeValue()) return text;
+        break;
+      case Arity::OptionalOne:
+        takeValue();
+        break;
+      case Arity::Counted: {
+        if (!takeValue()) return text;
+        const uint32_t count = ParseDecimal(sub.values[0]);
+        for (uint32_t n = 0; n < count; ++n)
+          if (!takeValue()) return text;
+        break;
+      }
+    }
+    out.push_back(std::move(sub));
+  }
+  return std::nullopt;
+}
+
+std::string UpperExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return ext;
+}
+
+// The directory of the running program, with its trailing separator.
+std::string ProgramDirectory() {
+  std::error_code error;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "./";
+  return exe.parent_path().string() + "/";
+}
+
+void ResultLine(const char* text, bool ok) {
+  ConsolePrintf(ok ? "%s \t\t\t\t [OK] \n" : "%s \t\t\t\t [KO] \n", text);
+}
+
+void TransferLine(const char* text, size_t index, uint32_t address, uint32_t size, bool ok) {
+  if (index == 0 && address == 0 && size == 0) return ResultLine(text, ok);
+  ConsolePrintf(ok ? "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [OK] \n"
+                   : "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [KO] \n",
+                text, int(index), address, size / 1024.0);
+}
+
+// Prints the prompt and waits for one key; false at the end of input or
+// when the job is cancelled.
+bool PressAnyKey() {
+  ConsoleWrite("\n Press any key to continue ...\n");
+  return ConsoleReadKey() != -1;
+}
+
+// One pass over the argument list with fresh settings.
+class FlashLoaderRun {
+ public:
+  FlashLoaderRun(int count, const char* const* texts) : link_(TheBootloaderLink()) {
+    for (int i = 0; i < count; ++i) texts_.emplace_back(texts[i] ? texts[i] : "");
+  }
+
+  Outcome Execute();
+
+ private:
+  Outcome Fail();
+  Outcome BadParameter(const std::string& text);
+  Outcome Connect(const std::vector<SubOption>& subs);
+  Outcome SetLine(const std::string& option, const std::vector<std::string>& args);
+  Outcome Activate(const std::vector<std::string>& args);
+  Outcome CheckRoutineFile();
+  Outcome Erase(const std::vector<SubOption>& subs);
+  Outcome Upload(const std::vector<SubOption>& subs);
+  Outcome Download(const std::vector<SubOption>& subs);
+  Outcome Run(const std::vector<SubOption>& subs);
+  Outcome Protect(const std::vector<SubOption>& subs);
+  Outcome OptionBytes(const std::vector<SubOption>& subs);
+  bool Settle() { return CancellableSleep(kSettleMs); }
+  void Resynchronise();
+  void ReopenAndResynchronise();
+  bool HaveMap();
+
+  BootloaderLink& link_;
+  std::vector<std::string> texts_;
+  // Settings, at their defaults.
+  int portNumber_ = 1;
+  std::string portName_;
+  int baudRate_ = 57600;
+  int dataBits_ = 8;
+  int parity_ = 2;
+  float stopBits_ = 1.0f;
+  int echoMode_ = 0;
+  bool lineControl_ = false;
+  int timeoutMs_ = 5000;
+  std::string mapPath_;
+  std::optional<DeviceMap> map_;
+  uint32_t address_ = 0;
+  bool verify_ = false;
+  bool optimise_ = false;
+  std::string fileName_;
+  uint32_t optionBase_ = kOptionBytesF1;
+  bool erased_ = false;
+  uint8_t version_ = 0;
+};
+
+Outcome FlashLoaderRun::Fail() {
+  if (link_.isPortOpen()) link_.closePort();
+  PressAnyKey();
+  return Outcome::Failed;
+}
+
+Outcome FlashLoaderRun::BadParameter(const std::string& text) {
+  ConsolePrintf("bad parameter [%s] \n", text.c_str());
+  return Fail();
+}
+
+Outcome FlashLoaderRun::Execute() {
+  size_t i = 1;
+  while (i < texts_.size()) {
+    if (JobCancelled()) return Fail();
+    const std::string option = texts_[i];
+    if (!IsFlashLoaderOption(option)) {
+      ConsolePrintf("bad parameter [%s] \n", option.c_str());
+      break;
+    }
+    std::vector<std::string> args;
+    for (++i; i < texts_.size() && !IsFlashLoaderOption(texts_[i]); ++i) args.push_back(texts_[i]);
+
+    Outcome outcome = Outcome::Done;
+    if (option == "-?") {
+      printFlashLoaderUsage();
+      break;
+    } else if (option == "-v") {
+      continue;
+    } else if (option == "-i") {
+      outcome = Activate(args);
+    } else if (option == "-Rts" || option == "-Dtr") {
+      outcome = SetLine(option, args);
+    } else {
+      std::vector<SubOption> subs;
+      if (auto bad = ParseSubOptions(option, args, subs)) return BadParameter(*bad);
+      if (option == "-c") outcome = Connect(subs);
+      if (option == "-e") outcome = Erase(subs);
+      if (option == "-u") outcome = Upload(subs);
+      if (option == "-d") outcome = Download(subs);
+      if (option == "-r") outcome = Run(subs);
+      if (option == "-p") outcome = Protect(subs);
+      if (option == "-o") outcome = OptionBytes(subs);
+    }
+    if (outcome != Outcome::Done) return outcome;
+  }
+  if (link_.isPortOpen()) link_.closePort();
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Connect(const std::vector<SubOption>& subs) {
+  for (const SubOption& sub : subs) {
+    const std::string value = sub.values.empty() ? "" : sub.values[0];
+    if (sub.name == "--pn") {
+      // A number n is COMn; anything else names the port itself.
+      if (!value.empty() && std::isdigit(static_cast<unsigned char>(value[0]))) {
+        portNumber_ = int(ParseDecimal(value));
+        portName_.clear();
+      } else {
+        portNumber_ = 1;
+        portName_ = value;
+      }
+    }
+    if (sub.name == "--br") baudRate_ = int(ParseDecimal(value));
+    if (sub.name == "--db") dataBits_ = int(ParseDecimal(value));
+    if (sub.name == "--pr") parity_ = ParseParity(value);
+    if (sub.name == "--sb") stopBits_ = ParseFraction(value);
+    if (sub.name == "--to") timeoutMs_ = int(ParseDecimal(value));
+    if (sub.name == "--ec") echoMode_ = ParseEchoMode(value);
+    if (sub.name == "--co") lineControl_ = ParseOnOff(value);
+  }
+  link_.clearTargetInfo();
+  if (!link_.isPortOpen()) link_.setPortName(portName_);
+  link_.setPortSettings(portNumber_, baudRate_, dataBits_, parity_, stopBits_);
+  link_.setLineControl(lineControl_);
+  const uint8_t opened = link_.openPort();
+  link_.setTimeout(kConnectTimeoutMs);
+  if (opened != linkresult::kOk && opened != linkresult::kAlreadyOpen) {
+    ResultLine("Opening Port", false);
+    ConsoleWrite("Cannot open the com port, the port may \n be used by another application \n");
+    return Fail();
+  }
+  ResultLine("Opening Port", true);
+  link_.setEchoMode(echoMode_);
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::SetLine(const std::string& option, const std::vector<std::string>& args) {
+  const bool rts = option == "-Rts";
+  for (const std::string& text : args) {
+    if (text == "--Hi" || text == "--Lo") {
+      const bool on = text == "--Hi";
+      ResultLine(
+          rts ? (on ? "Set Rts line" : "Reset Rts line") : (on ? "Set Dtr line" : "Reset Dtr line"),
+          true);
+      rts ? link_.setRts(on) : link_.setDtr(on);
+      if (!Settle()) return Fail();
+      continue;
+    }
+    ResultLine(rts ? "bad parameter [Set Rts line] should be Hi or Lo "
+                   : "bad parameter [Set Dtr line] should be Hi or Lo ",
+               false);
+    return BadParameter(text);
+  }
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Activate(const std::vector<std::string>& args) {
+  if (args.empty() || !IsValue(args[0])) return BadParameter(args.empty() ? "-i" : args[0]);
+  if (args.size() > 1) return BadParameter(args[1]);
+  const std::string& name = args[0];
+  const std::string path = "./" + name + ".map";
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    ConsolePrintf("This version is not intended to support the <%s> target\n", name.c_str());
+    return Fail();
+  }
+  uint16_t sectorCount = 0, packetSize = 0x100;
+  uint8_t pagesPerSector = 0;
+  DeviceMap map;
+  if (readDeviceMap(path, sectorCount, packetSize, nullptr, pagesPerSector) != kImageSuccess ||
+      readDeviceMap(path, sectorCount, packetSize, &map, pagesPerSector) != kImageSuccess) {
+    ConsolePrintf("This version is not intended to support the <%s> target\n", name.c_str());
+    return Fail();
+  }
+  // A packet size the link cannot carry would wrap around on the wire.
+  if (!IsUsablePacketSize(packetSize)) {
+    ConsoleWrite(UnusablePacketSizeMessage(packetSize));
+    return Fail();
+  }
+  mapPath_ = path;
+  map_ = std::move(map);
+  link_.setPacketSize(uint8_t(packetSize));
+
+  const uint8_t synced = link_.initBootloader();
+  if (synced != linkresult::kOk) {
+    ResultLine("Activating device", false);
+    if (synced == linkresult::kUnknownSync) {
+      link_.closePort();
+      ConsoleWrite("Unrecognized device... Please, reset your device then try again \n");
+      ConsoleWrite("Please, reset your device then press any key to continue \n");
+    } else {
+      ConsoleWrite(
+          "No response from the target, the Boot loader can not be started. \nPlease, verify the "
+          "boot mode configuration, reset your device then try again. \n");
+      link_.closePort();
+      ConsoleWrite("Please, reset your device then then press any key to continue \n");
+    }
+    // End of input or cancellation must not restart for ever.
+    return PressAnyKey() ? Outcome::Restart : Outcome::Failed;
+  }
+  if (!Settle()) return Fail();
+  ResultLine("Activating device", true);
+  CommandSet commands;
+  if (link_.getCommands(&version_, &commands) != linkresult::kOk) {
+    ResultLine("Getting the bootloader commands", false);
+    return Fail();
+  }
+  link_.setTimeout(timeoutMs_);
+
+  optionBase_ = kOptionBytesF1;
+  if (link_.ackMode() == 0x79 && commands.getId) {
+    uint8_t length = 0;
+    std::vector<uint8_t> pid;
+    if (link_.getId(&length, &pid) == linkresult::kOk) {
+      uint32_t id = 0;
+      for (uint8_t byte : pid) id = (id << 8) | byte;
+      if (id == 0x411 || id == 0x413) optionBase_ = kOptionBytesF2F4;
+      if (id == 0x416 || id == 0x436) optionBase_ = kOptionBytesL1;
+    }
+  }
+  return Outcome::Done;
+}
+
+bool FlashLoaderRun::HaveMap() {
+  if (map_) return true;
+  ConsoleWrite("No device map: activate the device with -i device_name first \n");
+  return false;
+}
+
+Outcome FlashLoaderRun::CheckRoutineFile() {
+  if (mapPath_.empty()) return Outcome::Done;
+  const std::string version = FormatText("%x.%x", version_ >> 4, version_ & 0x0F);
+  const CIni ini(mapPath_);
+  if (!ini.HasKey("Product", version.c_str())) {
+    if (ini.GetUInt("Product", "family", 0, 10) == 3)
+      ConsoleWrite(
+          "\n!WARNING the erase or download operation may fail \n EW routines file is missing\n");
+    return Outcome::Done;
+  }
+  const std::string file = ini.GetString("Product", version.c_str());
+  if (file.empty()) return Outcome::Done;
+  const std::string path =
+      FormatText("%s%s%s", ProgramDirectory().c_str(), "STM8_Routines/", file.c_str());
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    ConsolePrintf(
+        "\n!WARNING the erase or download operation may fail \n EW routines file is missing "
+        "[%s]\n",
+        path.c_str());
+    return Outcome::Done;
+  }
+  std::unique_ptr<CFirmImage> routines;
+  if (loadImageFile(path, routines) != kImageSuccess) {
+    ConsoleWrite("Unable to load data from this file " + path + " ...\n");
+    if (link_.isPortOpen()) link_.closePort();
+    PressAnyKey();
+    return Outcome::RoutineUnloadable;
+  }
+  for (const ImageElement& element : routines->elements)
+    link_.download(element.address, element.data, false);
+  if (!Settle()) return Fail();
+  for (const ImageElement& element : routines->elements) {
+    if (link_.verify(element.address, element.data, false) != linkresult::kOk) {
+      ConsolePrintf(
+          "%s at address :0x%X. \n%s \nPlease disable the write protection then try agin.\n",
+          "Data not matching ", element.address, "The page may be write protected.");
+      return Fail();
+    }
+  }
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Erase(const std::vector<SubOption>& subs) {
+  // Only the first erase of a pass acts.
+  if (erased_) return Outcome::Done;
+  erased_ = true;
+  if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
+  ConsoleWrite("\n ERASING ... \n");
+  for (const SubOption& sub : subs) {
+    if (sub.name == "--all") {
+      ResultLine("erasing all pages", link_.erase(0xFFFF, {}) == linkresult::kOk);
+      continue;
+    }
+    const uint32_t count = ParseDecimal(sub.values[0]);
+    std::vector<uint16_t> codes;
+    ConsolePrintf("\nerasing %i sectors : ", int(count));
+    for (uint32_t n = 1; n <= count; ++n) {
+      codes.push_back(uint16_t(ParseDecimal(sub.values[n])));
+      ConsolePrintf("<%i>", int(codes.back()));
+    }
+    ConsoleWrite("\n");
+    if (count > 0xFFFE || link_.erase(uint16_t(count), codes) != linkresult::kOk) {
+      ResultLine("erasing", false);
+      return Fail();
+    }
+    ResultLine("erasing", true);
+  }
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Upload(const std::vector<SubOption>& subs) {
+  for (const SubOption& sub : subs)
+    if (sub.name == "--fn") fileName_ = sub.values[0];
+  ConsoleWrite("\n UPLOADING ... \n\n");
+  if (!HaveMap()) return Fail();
+  std::unique_ptr<CFirmImage> image;
+  if (createImageFromMap(*map_, image) != kImageSuccess) return Fail();
+  for (size_t index = 0; index < image->elements.size(); ++index) {
+    ImageElement& element = image->elements[index];
+    const bool ok = link_.upload(element.address, element.data) == linkresult::kOk;
+    TransferLine("Uploading", index, element.address, element.size, ok);
+    if (!ok) return Fail();
+  }
+  std::error_code error;
+  if (!std::filesystem::exists(fileName_, error)) {
+    ConsolePrintf("file %s does not exist .. Creating file\n", fileName_.c_str());
+    std::ofstream created(fileName_);
+  }
+  ConsoleWrite("Writing data ...\n");
+  if (saveImageFile(fileName_, *image) != kImageSuccess) {
+    ConsolePrintf("cannot write to file %s \n", fileName_.c_str());
+    return Fail();
+  }
+  ConsolePrintf("\n Uploaded data is dumped on %s\n", fileName_.c_str());
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
+  for (const SubOption& sub : subs) {
+    if (sub.name == "--a") address_ = ParseHex(sub.values[0]);
+    if (sub.name == "--v") verify_ = true;
+    if (sub.name == "--o") optimise_ = true;
+    if (sub.name == "--fn") fileName_ = sub.values[0];
+  }
+  const bool binary = UpperExtension(fileName_) == ".BIN";
+  if (map_)
+    for (MapSector& sector : map_->sectors) sector.selected = true;
+  std::error_code error;
+  if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) {
+    ConsolePrintf("file does not exist %s \n", fileName_.c_str());
+    return Fail();
+  }
+  if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
+  ConsoleWrite("\n DOWNLOADING ... \n\n");
+  std::unique_ptr<CFirmImage> image;
+  if (loadImageFile(fileName_, image) != kImageSuccess) {
+    ConsolePrintf("cannot open file %s \n", fileName_.c_str());
+    return Fail();
+  }
+  // A binary file has no addresses of its own: it goes to the --a address.
+  if (binary)
+    for (ImageElement& element : image->elements) element.address = address_;
+  if (!HaveMap()) return Fail();
+  filterByMap(*image, &*map_);
+
+  for (size_t index = 0; index < image->elements.size(); ++index) {
+    const ImageElement& element = image->elements[index];
+    const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
+    TransferLine("downloading", index, element.address, element.size, ok);
+    if (!ok) {
+      ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
+                 false);
+      return Fail();
+    }
+  }
+  if (!verify_) return Outcome::Done;
+  ConsoleWrite("\n VERIFYING ... \n\n");
+  for (size_t index = 0; index < image->elements.size(); ++index) {
+    const ImageElement& element = image->elements[index];
+    const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
+    TransferLine("verifying", index, element.address, element.size, ok);
+    if (!ok) {
+      ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
+                 false);
+      return Fail();
+    }
+  }
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Run(const std::vector<SubOption>& subs) {
+  for (const SubOption& sub : subs) {
+    address_ = map_ && !map_->sectors.empty() ? map_->sectors.front().address : 0;
+    if (!sub.values.empty()) address_ = ParseHex(sub.values[0]);
+    ConsoleWrite(link_.go(address_) == linkresult::kOk ? "Your code is running...\n"
+                                                       : "run fails \n");
+  }
+  return Outcome::Done;
+}
+
+void FlashLoaderRun::Resynchronise() {
+  if (!Settle()) return;
+  ResultLine("reseting device", link_.initBootloader() == linkresult::kOk);
+}
+
+Outcome FlashLoaderRun::Protect(const std::vector<SubOption>& subs) {
+  for (const SubOption& sub : subs) {
+    if (JobCancelled()) return Fail();
+    if (sub.name == "--erp") {
+      ResultLine("enabling read protection", link_.readoutProtect() == linkresult::kOk);
+      Resynchronise();
+    } else if (sub.name == "--drp") {
+      if (link_.readoutUnprotect() != linkresult::kOk) {
+        ResultLine("disabling read protection", false);
+        continue;
+      }
+      ResultLine("disabling read protection", true);
+      Resynchronise();
+    } else if (sub.name == "--ewp") {
+      const uint32_t count = ParseDecimal(sub.values[0]);
+      ConsolePrintf("\nenabling write protection %i sectors : ", int(count));
+      std::vector<uint8_t> codes;
+      for (uint32_t n = 1; n <= count; ++n) {
+        codes.push_back(uint8_t(ParseDecimal(sub.values[n])));
+        ConsolePrintf("<%i>", int(codes.back()));
+      }
+      ConsoleWrite("\n");
+      ResultLine("enabling write protection", link_.writeProtect(codes) == linkresult::kOk);
+      Resynchronise();
+    } else if (sub.name == "--dwp") {
+      ResultLine("disabling write protection", link_.writeUnprotect() == linkresult::kOk);
+      Resynchronise();
+    }
+  }
+  return Outcome::Done;
+}
+
+void FlashLoaderRun::ReopenAndResynchronise() {
+  // The target resets to load new option bytes.
+  link_.closePort();
+  bool ok = link_.openPort() == linkresult::kOk;
+  if (ok) {
+    link_.setTimeout(timeoutMs_);
+    ok = Settle() && link_.initBootloader() == linkresult::kOk;
+  }
+  ResultLine("Resetting device", ok);
+}
+
+Outcome FlashLoaderRun::OptionBytes(const std::vector<SubOption>& subs) {
+  bool get = false, set = false, vals = false;
+  std::vector<std::pair<std::string, uint8_t>> changes;
+  for (const SubOption& sub : subs) {
+    if (sub.name == "--get") get = true;
+    if (sub.name == "--set") set = true;
+    if (sub.name == "--vals") vals = true;
+    if (sub.name == "--fn") fileName_ = sub.values[0];
+    if (sub.name.size() > 2 && sub.name != "--fn" && !sub.values.empty())
+      changes.emplace_back(sub.name, uint8_t(ParseHex(sub.values[0])));
+  }
+  if (get == set) return BadParameter("-o");
+
+  if (get) {
+    OptionByteValues values;
+    const bool ok = link_.getOptionBytes(optionBase_, values) == linkresult::kOk;
+    ResultLine("Getting Option bytes  data", ok);
+    if (!ok) return Outcome::Done;
+    const OptionByteBlock block = EncodeOptionBytes(optionBase_, values);
+    CFirmImage image;
+    image.elements.push_back({optionBase_, uint32_t(block.size()), {block.begin(), block.end()}});
+    ResultLine("Saving Option bytes  data", saveImageFile(fileName_, image) == kImageSuccess);
+    return Outcome::Done;
+  }
+
+  OptionByteValues values;
+  if (vals) {
+    // Never write a block that was not read first: 0xFF read protection
+    // bytes would lock the chip.
+    if (link_.getOptionBytes(optionBase_, values) != linkresult::kOk) {
+      ResultLine("Getting Option bytes  data", false);
+      return Outcome::Done;
+    }
+    for (const auto& [name, value] : changes) {
+      if (name == "--RDP") values.rdp = value;
+      if (name == "--User") values.user = value;
+      if (name == "--Data0") values.data0 = value;
+      if (name == "--Data1") values.data1 = value;
+      if (name == "--WRP0") values.wrp0 = value;
+      if (name == "--WRP1") values.wrp1 = value;
+      if (name == "--WRP2") values.wrp2 = value;
+      if (name == "--WRP3") values.wrp3 = value;
+    }
+  } else {
+    std::error_code error;
+    if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) {
+      ConsolePrintf("file does not exist %s \n", fileName_.c_str());
+      return Fail();
+    }
+    std::unique_ptr<CFirmImage> image;
+    if (loadImageFile(fileName_, image) != kImageSuccess || image->elements.size() != 1 ||
+        image->elements[0].data.size() < 16) {
+      ConsolePrintf("cannot open file %s \n", fileName_.c_str());
+      ResultLine("Setting Option bytes  data", false);
+      return Outcome::Done;
+    }
+    OptionByteBlock block;
+    std::copy_n(image->elements[0].data.begin(), block.size(), block.begin());
+    values = DecodeOptionBytes(optionBase_, block).value_or(values);
+  }
+  const bool ok = link_.setOptionBytes(optionBase_, values) == linkresult::kOk;
+  ResultLine("Setting Option bytes  data", ok);
+  if (ok) ReopenAndResynchronise();
+  return Outcome::Done;
+}
+}  // namespace
+
+int runFlashLoader(int count, const char* const* texts) {
+  if (count <= 1 || !texts) {
+    printFlashLoaderUsage();
+    return 0;
+  }
+  for (;;) {
+    FlashLoaderRun run(count, texts);
+    switch (run.Execute()) {
+      case Outcome::Done:
+        return 0;
+      case Outcome::Failed:
+        return 1;
+      case Outcome::RoutineUnloadable:
+        return -1;
+      case Outcome::Restart:
+        // Every setting back to its default; the whole list again.
+        if (JobCancelled()) return 1;
+        break;
+    }
+  }
+}

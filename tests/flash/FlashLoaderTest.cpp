@@ -1,0 +1,361 @@
+#include "flash/FlashLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "CapturingConsole.h"
+#include "Stm32TwinFixture.h"
+#include "TestFiles.h"
+#include "flash/FirmImage.h"
+#include "flash/MapTemplates.h"
+#include "jobs/Cancellation.h"
+#include "jobs/ConsoleRunner.h"
+
+namespace {
+class FlashLoaderTest : public ::testing::Test {
+ protected:
+  // Prompts meet the end of input unless a test scripts keys itself.
+  FlashLoaderTest() : cwd(dir.path()), active(console) { console.CloseInput(); }
+
+  // Each run after the first starts with a reset of the chip, as the user would.
+  int Run(const std::vector<std::string>& args) {
+    if (twin && ranBefore) twin->Model().Reset();
+    ranBefore = true;
+    std::vector<const char*> texts = {"exefile"};
+    for (const std::string& arg : args) texts.push_back(arg.c_str());
+    return runFlashLoader(int(texts.size()), texts.data());
+  }
+
+  // Writes a HEX file of the given pieces and returns its path.
+  std::string HexFile(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& pieces) {
+    CFirmImage image;
+    for (const auto& [address, bytes] : pieces)
+      image.elements.push_back({address, uint32_t(bytes.size()), bytes});
+    const std::string path = dir / "firmware.hex";
+    EXPECT_EQ(saveImageFile(path, image), kImageSuccess);
+    return path;
+  }
+
+  std::vector<uint8_t> FlashAt(uint32_t address, size_t size) {
+    const auto flash = twin->Model().Flash();
+    const size_t offset = address - 0x08000000;
+    return {flash.begin() + offset, flash.begin() + offset + size};
+  }
+
+  TempDir dir;
+  ScopedCurrentDir cwd;
+  CapturingConsole console;
+  ScopedActiveConsole active;
+  std::unique_ptr<VirtualStm32Device> twin;
+  bool ranBefore = false;
+};
+}  // namespace
+
+TEST_F(FlashLoaderTest, FirmwareJobArgumentsFlashVerifyAndStart) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "map.map", HighDensityMapTemplate());
+  twin->Model().Program(0x08020000, {0x00, 0x00});  // erased by --all
+  const auto low = PatternBytes(5000, 3), high = PatternBytes(700, 4);
+  const std::string hex = HexFile({{0x08000000, low}, {0x08030010, high}});
+  EXPECT_EQ(Run({"-c", "--pn", "7", "--br", "57600", "--to", "3000", "-i", "map", "-e", "--all",
+                 "-d", "--fn", hex, "--v", "--o", "-r", "--a", "8000000"}),
+            0);
+  std::vector<uint8_t> expected(twin->Model().FlashSize(), 0xFF);
+  std::copy(low.begin(), low.end(), expected.begin());
+  std::copy(high.begin(), high.end(), expected.begin() + 0x30010);
+  EXPECT_EQ(twin->Model().Flash(), expected);
+  EXPECT_EQ(twin->Model().StartedAt(), 0x08000000u);
+  const std::string out = console.Output();
+  EXPECT_NE(out.find("Opening Port \t\t\t\t [OK] \n"), std::string::npos);
+  EXPECT_NE(out.find("Activating device \t\t\t\t [OK] \n"), std::string::npos);
+  EXPECT_NE(out.find("erasing all pages \t\t\t\t [OK] \n"), std::string::npos);
+  EXPECT_NE(out.find("downloading \t page 0 \t @0x  8000000 \t size 2.00(KB) \t [OK] \n"),
+            std::string::npos);
+  EXPECT_NE(out.find("verifying \t page 2 \t @0x  8001000 \t size 0.88(KB) \t [OK] \n"),
+            std::string::npos);
+  EXPECT_NE(out.find("Your code is running...\n"), std::string::npos);
+  EXPECT_EQ(twin->LineBaudRate(), 57600);
+}
+
+TEST_F(FlashLoaderTest, UploadReproducesTheFlashInEveryFormat) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(2));
+  const auto content = PatternBytes(4096, 5);
+  twin->Model().Program(0x08000000, content);
+  for (const std::string name : {"dump.bin", "dump.hex", "dump.s19"}) {
+    SCOPED_TRACE(name);
+    console.ClearOutput();
+    ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-u", "--fn", dir / name}), 0)
+        << console.Output();
+    EXPECT_NE(console.Output().find("does not exist .. Creating file\n"), std::string::npos);
+    EXPECT_NE(console.Output().find("\n Uploaded data is dumped on " + (dir / name) + "\n"),
+              std::string::npos);
+    std::unique_ptr<CFirmImage> image;
+    ASSERT_EQ(loadImageFile(dir / name, image), kImageSuccess);
+    ASSERT_EQ(image->elements.size(), 1u);
+    EXPECT_EQ(image->elements[0].address, 0x08000000u);
+    EXPECT_EQ(image->elements[0].data, content);
+  }
+}
+
+TEST_F(FlashLoaderTest, EraseOfChosenPagesInOneCommand) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(4));
+  for (uint32_t page = 0; page < 4; ++page) twin->Model().Program(0x08000000 + page * 0x800, {0});
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-e", "--sec", "3", "0", "1", "2"}), 0);
+  EXPECT_NE(console.Output().find("\nerasing 3 sectors : <0><1><2>\nerasing \t\t\t\t [OK] \n"),
+            std::string::npos);
+  std::vector<Stm32Command> erases;
+  for (const auto& command : twin->Model().Commands())
+    if (command.code == 0x43) erases.push_back(command);
+  ASSERT_EQ(erases.size(), 1u);
+  EXPECT_EQ(erases[0].codes, (std::vector<uint16_t>{0, 1, 2}));
+  EXPECT_EQ(FlashAt(0x08000000, 1)[0], 0xFF);
+  EXPECT_EQ(FlashAt(0x08001800, 1)[0], 0x00);
+}
+
+TEST_F(FlashLoaderTest, RemainderReadsFortyEightAndWritesFortyFour) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(2));
+  const auto data = PatternBytes(300, 6);
+  const std::string hex = HexFile({{0x08000000, data}});
+  twin->Model().ClearCommands();
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-d", "--fn", hex}), 0);
+  std::vector<std::tuple<uint8_t, uint32_t, uint32_t>> transfers;
+  for (const auto& c : twin->Model().Commands())
+    if (c.code == 0x11 || c.code == 0x31) transfers.emplace_back(c.code, c.address, c.count);
+  const std::vector<std::tuple<uint8_t, uint32_t, uint32_t>> expected = {{0x31, 0x08000000, 128},
+                                                                         {0x31, 0x08000080, 128},
+                                                                         {0x11, 0x08000100, 48},
+                                                                         {0x31, 0x08000100, 44}};
+  EXPECT_EQ(transfers, expected);
+  EXPECT_EQ(FlashAt(0x08000000, 300), data);
+}
+
+TEST_F(FlashLoaderTest, WritingOverUnerasedFlashFailsVerification) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(2));
+  twin->Model().Program(0x08000000, std::vector<uint8_t>(64, 0x00));
+  const std::string hex = HexFile({{0x08000000, PatternBytes(256, 7)}});
+  EXPECT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-d", "--fn", hex, "--v"}), 1);
+  const std::string out = console.Output();
+  EXPECT_NE(out.find("downloading \t page 0 \t @0x  8000000 \t size 0.25(KB) \t [OK] \n"),
+            std::string::npos);
+  EXPECT_NE(out.find("verifying \t page 0 \t @0x  8000000 \t size 0.25(KB) \t [KO] \n"
+                     "some pages may be write protected; use -p --dwp to disable write "
+                     "protection. \t\t\t\t [KO] \n\n Press any key to continue ...\n"),
+            std::string::npos);
+}
+
+TEST_F(FlashLoaderTest, SilentTargetRestartsTheListUntilItAnswers) {
+  Stm32Options options;
+  options.silent = true;
+  twin = StartStm32Twin(options);
+  WriteFile(dir / "small.map", SmallMap(2));
+  CapturingConsole keys;
+  auto run = std::async(std::launch::async, [&] {
+    ScopedActiveConsole threadConsole(keys);
+    return Run({"-c", "--pn", "7", "--to", "500", "-i", "small", "-r", "--a", "8000000"});
+  });
+  ASSERT_TRUE(keys.WaitForOutput("Press any key to continue"));
+  const std::string out = keys.Output();
+  EXPECT_NE(out.find("Activating device \t\t\t\t [KO] \nNo response from the target, the Boot "
+                     "loader can not be started. \nPlease, verify the boot mode configuration, "
+                     "reset your device then try again. \nPlease, reset your device then then "
+                     "press any key to continue \n"),
+            std::string::npos);
+  twin->Model().SetSilent(false);
+  keys.PushKey('\n');
+  ASSERT_EQ(run.get(), 0);
+  const std::string all = keys.Output();
+  size_t opened = 0;
+  for (size_t at = all.find("Opening Port \t\t\t\t [OK]"); at != std::string::npos;
+       at = all.find("Opening Port \t\t\t\t [OK]", at + 1))
+    ++opened;
+  EXPECT_EQ(opened, 2u);
+  EXPECT_EQ(twin->Model().StartedAt(), 0x08000000u);
+}
+
+TEST_F(FlashLoaderTest, EndOfInputAtTheRestartPromptFailsTheRun) {
+  Stm32Options options;
+  options.silent = true;
+  twin = StartStm32Twin(options);
+  WriteFile(dir / "small.map", SmallMap(2));
+  EXPECT_EQ(Run({"-c", "--pn", "7", "-i", "small"}), 1);
+  EXPECT_EQ(console.PromptsSeen(), 1);
+}
+
+TEST_F(FlashLoaderTest, TheOtherDialectFlashesToo) {
+  Stm32Options options;
+  options.ackByte = 0x75;
+  twin = StartStm32Twin(options);
+  WriteFile(dir / "small.map", SmallMap(2));
+  const auto data = PatternBytes(1000, 8);
+  const std::string hex = HexFile({{0x08000100, data}});
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-e", "--all", "-d", "--fn", hex, "--v", "-r",
+                 "--a", "8000000"}),
+            0);
+  EXPECT_EQ(FlashAt(0x08000100, 1000), data);
+  EXPECT_EQ(twin->Model().StartedAt(), 0x08000000u);
+}
+
+TEST_F(FlashLoaderTest, ProtectionsRoundTrip) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(2));
+  const std::string hex = HexFile({{0x08000000, PatternBytes(64, 9)}});
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-p", "--ewp", "1", "0"}), 0);
+  EXPECT_NE(console.Output().find("\nenabling write protection 1 sectors : <0>\n"
+                                  "enabling write protection \t\t\t\t [OK] \n"
+                                  "reseting device \t\t\t\t [OK] \n"),
+            std::string::npos);
+  EXPECT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-d", "--fn", hex}), 1);
+  EXPECT_NE(console.Output().find("The flash may be read protected; use -p --drp to disable "
+                                  "write protection. \t\t\t\t [KO] \n"),
+            std::string::npos);
+  console.ClearOutput();
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-p", "--dwp", "--erp"}), 0);
+  EXPECT_TRUE(twin->Model().ReadProtected());
+  EXPECT_NE(console.Output().find("disabling write protection \t\t\t\t [OK] \n"),
+            std::string::npos);
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-p", "--drp", "-d", "--fn", hex}), 0);
+  EXPECT_FALSE(twin->Model().ReadProtected());
+  EXPECT_EQ(FlashAt(0x08000000, 64), PatternBytes(64, 9));
+}
+
+TEST_F(FlashLoaderTest, OptionBytesRoundTrip) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "small.map", SmallMap(2));
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-o", "--set", "--vals", "--Data0", "3C",
+                 "--WRP3", "7F"}),
+            0);
+  auto block = twin->Model().OptionBytes();
+  EXPECT_EQ(block[4], 0x3C);
+  EXPECT_EQ(block[5], 0xC3);
+  EXPECT_EQ(block[14], 0x7F);
+  EXPECT_EQ(block[0], 0xA5);  // untouched values were read back first
+  EXPECT_NE(console.Output().find("Setting Option bytes  data \t\t\t\t [OK] \n"
+                                  "Resetting device \t\t\t\t [OK] \n"),
+            std::string::npos);
+
+  const std::string saved = dir / "options.hex";
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-o", "--get", "--fn", saved}), 0);
+  std::unique_ptr<CFirmImage> image;
+  ASSERT_EQ(loadImageFile(saved, image), kImageSuccess);
+  ASSERT_EQ(image->elements.size(), 1u);
+  EXPECT_EQ(image->elements[0].address, 0x1FFFF800u);
+  EXPECT_EQ(image->elements[0].data, std::vector<uint8_t>(block.begin(), block.end()));
+
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-o", "--set", "--vals", "--Data0", "FF"}), 0);
+  EXPECT_EQ(twin->Model().OptionBytes()[4], 0xFF);
+  ASSERT_EQ(Run({"-c", "--pn", "7", "-i", "small", "-o", "--set", "--fn", saved}), 0);
+  EXPECT_EQ(twin->Model().OptionBytes(), block);
+}
+
+TEST_F(FlashLoaderTest, BadParametersAndMissingMaps) {
+  EXPECT_EQ(Run({"-c", "--pn", "7", "--bogus", "1"}), 1);
+  EXPECT_EQ(console.Output(), "bad parameter [--bogus] \n\n Press any key to continue ...\n");
+  console.ClearOutput();
+  EXPECT_EQ(Run({"-e", "--sec", "3", "0", "1"}), 1);
+  EXPECT_EQ(console.Output().rfind("bad parameter [--sec] \n", 0), 0u);
+  console.ClearOutput();
+  EXPECT_EQ(Run({"-Rts", "--Up"}), 1);
+  EXPECT_EQ(console.Output().rfind("bad parameter [Set Rts line] should be Hi or Lo  \t\t\t\t "
+                                   "[KO] \nbad parameter [--Up] \n",
+                                   0),
+            0u);
+  console.ClearOutput();
+  EXPECT_EQ(Run({"stray", "-c"}), 0);  // the list ends at a text that is no option
+  EXPECT_EQ(console.Output(), "bad parameter [stray] \n");
+  console.ClearOutput();
+  EXPECT_EQ(Run({"-i", "nosuchchip"}), 1);
+  EXPECT_EQ(console.Output().rfind(
+                "This version is not intended to support the <nosuchchip> target\n", 0),
+            0u);
+  console.ClearOutput();
+  WriteFile(dir / "wide.map", "[Product]\nPacketSize=100\n\n[Page0]\nAddress=08000000\n");
+  EXPECT_EQ(Run({"-i", "wide"}), 1);
+  EXPECT_NE(console.Output().find("PacketSize=100 cannot be used"), std::string::npos);
+  console.ClearOutput();
+  EXPECT_EQ(Run({"-r"}), 0);  // -r alone sends nothing
+  EXPECT_EQ(console.Output(), "");
+}
+
+TEST_F(FlashLoaderTest, UsageTextLineForLine) {
+  const char* const expected[] = {
+      "PUpdate UART Flash Loader command line v1.0 \n\n",
+      " Usage : \n\n",
+      " FlashLoader [options] [Agrument][[options] [Agrument]...] \n\n",
+      "  -?                   (Show this help) \n",
+      "  -c                   (Establish connection to the COM port) \n",
+      "     --pn  port_nb     : e.g: 1, 2 ..., default 1 \n",
+      "     --br  baud_rate   : e.g: 115200, 57600 ..., default 57600 \n",
+      "     --db  data_bits   : value in {5,6,7,8} ..., default 8 \n",
+      "     --pr  parity      : value in {NONE,ODD,EVEN} ..., default EVEN \n",
+      "     --sb  stop_bits   : value in {1,1.5,2} ..., default 1 \n",
+      "     --ec  echo        : value OFF or ECHO or LISTEN ..., default is OFF \n",
+      "     --co  control     : Enable or Disable RTS and DTR outputs control  \n",
+      "                       : value OFF or ON ..., default is OFF \n",
+      "     --to  time_out    : (ms) e.g 1000, 2000, 3000 ..., default 5000 \n",
+      "  -Rts                 (set Rts line to Hi, Lo)\n",
+      "     --State           : State in {Hi, Lo} \n",
+      "  -Dtr                 (Set Rts line to Hi, Lo)\n",
+      "     --State           : State in {Hi, Lo}\n",
+      "  -i  device_name      (e.g STM32_Low-density_16K, [See the Map directory]) \n",
+      "  -e                   (erase flash pages\n",
+      "     --all all pages   : erase all pages\n",
+      "     --sec number_of_pages_group pages_group_codes : erase specified group pages \n",
+      "  -u                   (Upload flash contents to a .bin, .hex or .s19 file )\n",
+      "     --fn  file_name   : full path name of the file \n",
+      "  -d                   (Download the content of a file into MCU flash) \n",
+      "     --a   address(hex): start @ in hex ; ignored if it is not a binary file \n",
+      "     --fn  file_name   : full path name (.bin, .hex or .s19 file) \n",
+      "     --v               : verify after download \n",
+      "     --o               : optimize; removes FFs data \n",
+      "  -r                   (Run the flash code at the specified address \n",
+      "     --a address(hex)  : address in hexadecimal) \n",
+      "  -p        (Enable or Disable protections) \n",
+      "     --ewp  : enable write protection for sector codes (e.g 1,2,etc.) \n",
+      "     --dwp  : disable write protection \n",
+      "     --drp  : disable read protection \n",
+      "     --erp  : enable read protection, all arguments following this one will fail \n",
+      "  -o              (Get or Set STM32F1x option bytes: use -d command for others!) \n",
+      "     --get --fn file_name : get option bytes from the device \n",
+      "                            and write it in the specified file \n",
+      "     --set --fn file_name : load option bytes from the specified file \n",
+      "                            and write it to the device \n",
+      "     --set --vals --OPB hex_val : set the specified option byte; OPB in: User, \n",
+      "                                  RDP, Data0, Data1, WRP0, WRP1, WRP2, WRP3 \n",
+  };
+  std::string all;
+  for (const char* line : expected) all += line;
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(console.Output(), all);
+  console.ClearOutput();
+  EXPECT_EQ(Run({"-?"}), 0);
+  EXPECT_EQ(console.Output(), all);
+}
+
+TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
+  Stm32Options options;
+  options.writeTime = std::chrono::milliseconds(20);
+  twin = StartStm32Twin(options);
+  WriteFile(dir / "map.map", HighDensityMapTemplate());
+  const std::string hex = HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
+  CapturingConsoleHost host;
+  std::atomic<int> code{-5};
+  auto run = std::async(std::launch::async, [&] {
+    return RunInConsole([&] {
+      code = Run({"-c", "--pn", "7", "-i", "map", "-d", "--fn", hex});
+      return code == 0;
+    });
+  });
+  ASSERT_TRUE(host.console.WaitForOutput("DOWNLOADING"));
+  JobCancellation().Cancel();
+  EXPECT_FALSE(run.get());
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(host.console.Output().find("[KO]"), std::string::npos);
+  // Far from all of the image arrived.
+  EXPECT_NE(FlashAt(0x08000000 + 60 * 1024, 1)[0], PatternBytes(64 * 1024, 10)[60 * 1024]);
+}
