@@ -1,9 +1,5 @@
 #include "Stm32BoardBootloader.h"
 
-// The bootloader model may not be part of this tree yet; the adapter is
-// built once it is.
-#if __has_include("Stm32BootloaderModel.h")
-
 #include <cstdio>
 
 #include "Stm32BootloaderModel.h"
@@ -185,5 +181,3 @@ void Stm32BoardBootloader::EndPhase() {
 void Stm32BoardBootloader::Log(const std::string& line) const {
   if (log_) log_("STM32 bootloader: " + line);
 }
-
-#endif

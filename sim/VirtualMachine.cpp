@@ -3,16 +3,11 @@
 #include <cstdio>
 
 #include "BoardCommandTwin.h"
+#include "Stm32BoardBootloader.h"
+#include "Stm32BootloaderModel.h"
 #include "VirtualControlBoard.h"
 #include "VirtualServoDrive.h"
 #include "VirtualStepDrive.h"
-
-// The STM32 bootloader twin is wired in once its header is in this tree.
-#if __has_include("Stm32BootloaderModel.h")
-#define PUPDATE_SIM_HAS_STM32 1
-#include "Stm32BoardBootloader.h"
-#include "Stm32BootloaderModel.h"
-#endif
 
 namespace {
 std::string Hex32(uint32_t value) {
@@ -67,10 +62,8 @@ std::optional<MachineFault> MachineFaultFromName(const std::string& name) {
 }
 
 struct VirtualMachine::Devices {
-#ifdef PUPDATE_SIM_HAS_STM32
   std::unique_ptr<Stm32BootloaderModel> stm32;
   std::unique_ptr<Stm32BoardBootloader> bootloader;
-#endif
   std::unique_ptr<BoardCommandTwin> commands;
   std::unique_ptr<VirtualServoDrive> servo;
   std::unique_ptr<VirtualStepDrive> step;
@@ -84,7 +77,6 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   BoardBootloader* bootloader = nullptr;
   RunningFirmware* firmware = nullptr;
   const MachineFault fault = options_.fault;
-#ifdef PUPDATE_SIM_HAS_STM32
   Stm32Options stm32;
   stm32.chip = options_.f4Chip ? Stm32Chip::F4 : Stm32Chip::HighDensity;
   stm32.ackByte = options_.ackByte;
@@ -100,7 +92,6 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   d.stm32 = std::make_unique<Stm32BootloaderModel>(stm32);
   d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
   bootloader = d.bootloader.get();
-#endif
   d.commands = std::make_unique<BoardCommandTwin>(BoardCommandTwin::Model::kNR2);
   d.commands->SetSilent(fault == MachineFault::Silence);
   firmware = d.commands.get();
@@ -125,13 +116,11 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   if (fault == MachineFault::Silence) board.SetNeverSendC(true);
   if (fault == MachineFault::Nak) board.NakBlockOnce(2);
   if (fault == MachineFault::HangUp) board.HangUpAtBlock(3);
-#ifdef PUPDATE_SIM_HAS_STM32
   if (fault == MachineFault::HangUp) {
     d.bootloader->HangUpAfter(kHangUpAfterBytes, [&board] { board.HangUp(); });
   }
   if (options_.onProgramStarted) d.bootloader->SetOnProgramStarted(options_.onProgramStarted);
   d.bootloader->SpoilFlashBeforeVerification(fault == MachineFault::Verify);
-#endif
 }
 
 VirtualMachine::~VirtualMachine() {
@@ -171,20 +160,8 @@ VirtualControlBoard& VirtualMachine::Board() {
   return *devices_->board;
 }
 
-bool VirtualMachine::HasBootloader() const {
-#ifdef PUPDATE_SIM_HAS_STM32
-  return true;
-#else
-  return false;
-#endif
-}
-
 std::vector<uint8_t> VirtualMachine::Flash() const {
-#ifdef PUPDATE_SIM_HAS_STM32
   return devices_->stm32->Flash();
-#else
-  return {};
-#endif
 }
 
 std::string VirtualMachine::CompareFlash(const std::string& imageName, uint32_t address,

@@ -67,9 +67,8 @@ class VirtualMachine {
   std::string PortMap() const;
 
   VirtualControlBoard& Board();
-  // The board's STM32 flash from 0x08000000; empty without a bootloader.
+  // The board's STM32 flash from 0x08000000.
   std::vector<uint8_t> Flash() const;
-  bool HasBootloader() const;
   // One line saying whether the flash holds `image` at `address`.
   std::string CompareFlash(const std::string& imageName, uint32_t address,
                            const std::vector<uint8_t>& image) const;

@@ -134,9 +134,6 @@ int main(int argc, char** argv) {
   VirtualMachine machine(options.machine,
                          [&printer](const std::string& line) { printer.Line(line); });
   machinePointer = &machine;
-  if (!machine.HasBootloader()) {
-    printer.Plain("note: this build has no STM32 bootloader twin; firmware jobs cannot finish");
-  }
 
   std::unique_ptr<UpdateServer> server;
   if (options.server) {
