@@ -1,5 +1,7 @@
 #include "Stm32BoardBootloader.h"
 
+#include "HexText.h"
+
 #include <cstdio>
 
 #include "Stm32BootloaderModel.h"
@@ -13,17 +15,6 @@ constexpr uint8_t kExtendedErase = 0x44;
 // A progress line every this many bytes written or read.
 constexpr uint64_t kReportEvery = 16 * 1024;
 
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
-std::string Hex8(uint8_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value);
-  return text;
-}
 }  // namespace
 
 Stm32BoardBootloader::Stm32BoardBootloader(Stm32BootloaderModel& model, Logger log)

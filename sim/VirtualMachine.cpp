@@ -1,5 +1,7 @@
 #include "VirtualMachine.h"
 
+#include "HexText.h"
+
 #include <cstdio>
 
 #include "BoardCommandTwin.h"
@@ -10,17 +12,6 @@
 #include "VirtualStepDrive.h"
 
 namespace {
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
-
-std::string Hex8(uint8_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value);
-  return text;
-}
 
 // Bytes the bootloader takes before the hang-up fault strikes: well into
 // the download of any image bigger than a few packets.

@@ -10,18 +10,6 @@
 #include "net/HttpDownload.h"
 #include "net/ServerFiles.h"
 
-namespace {
-// A name as it may be shown on a terminal: control bytes as \xNN.
-std::string Printable(const std::string& name) {
-  std::string shown;
-  for (unsigned char c : name) {
-    shown +=
-        c < 0x20 || c == 0x7F ? FormatText("\\x%02X", c) : std::string(1, static_cast<char>(c));
-  }
-  return shown;
-}
-}  // namespace
-
 std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,
                                          const std::string& upperKey) {
   std::string folderName = upperKey;
@@ -61,7 +49,7 @@ bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::
       const std::string& name = lines[i];
       if (!IsSafeServerFileName(name)) {
         ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
-                      Printable(name).c_str());
+                      PrintableServerFileName(name).c_str());
         continue;
       }
       DownloadFile(DownloadFileUrl(upperKey, mode, name), (modeFolder / name).string());

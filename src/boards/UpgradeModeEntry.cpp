@@ -1,5 +1,6 @@
 #include "boards/UpgradeModeEntry.h"
 
+#include "boards/BoardLine.h"
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
 
@@ -14,14 +15,7 @@ void PrintAutomaticEntryPrompt() {
 
 UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& portName,
                                   bool announceSteps) {
-  SerialSettings settings;
-  settings.portName = portName;
-  settings.baudRate = 19200;
-  settings.dataBits = 8;
-  settings.parity = 0;
-  settings.stopBits = 1;
-  settings.overlapped = true;
-  board.Configure(settings);
+  board.Configure(BoardLineSettings(portName));
   if (!board.Open()) {
     ConsoleWrite("Comport open failed 19200.\n");
     return UpgradeModeEntry::OpenFailed;

@@ -17,16 +17,6 @@ void DeleteJobFile(const std::string& path) {
   std::filesystem::remove(path, ignored);
 }
 
-// A name as it may be shown on a terminal: control bytes as \xNN.
-std::string Printable(const std::string& name) {
-  std::string shown;
-  for (unsigned char c : name) {
-    shown +=
-        c < 0x20 || c == 0x7F ? FormatText("\\x%02X", c) : std::string(1, static_cast<char>(c));
-  }
-  return shown;
-}
-
 // Downloads the list, picks or checks the file, downloads and verifies it.
 // Fills `file` and returns true when the job may go on.
 bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file) {
@@ -41,7 +31,8 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
     ConsoleWrite("Data file list is error.\r\n");
     return false;
   }
-  for (const std::string& line : lines) ConsolePrintf("%s\r\n", Printable(line).c_str());
+  for (const std::string& line : lines)
+    ConsolePrintf("%s\r\n", PrintableServerFileName(line).c_str());
 
   file = lines[1];
   if (argc >= 2) {
@@ -58,7 +49,7 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
   // The name becomes a local file name and part of a URL.
   if (!IsSafeServerFileName(file)) {
     ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
-                  Printable(file).c_str());
+                  PrintableServerFileName(file).c_str());
     return false;
   }
   if (!DownloadFile(DataUrl(job.machine, job.listMode, file), file)) {

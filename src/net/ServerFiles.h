@@ -25,3 +25,6 @@ bool CheckMd5(const std::string& localFile, const std::string& md5Url);
 // A name from a server list becomes a local file name and a URL path: it must
 // not hold a directory separator, a drive prefix, "..", or a control byte.
 bool IsSafeServerFileName(const std::string& name);
+
+// A name from a server as it may be shown on a terminal: control bytes as \xNN.
+std::string PrintableServerFileName(const std::string& name);

@@ -1,4 +1,5 @@
 #include "app/ServerBaseUrl.h"
+#include "jobs/JobConsole.h"
 #include "net/ServerFiles.h"
 
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList) {
@@ -23,4 +24,13 @@ bool IsSafeServerFileName(const std::string& name) {
     if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) return false;
   }
   return true;
+}
+
+std::string PrintableServerFileName(const std::string& name) {
+  std::string shown;
+  for (unsigned char c : name) {
+    shown +=
+        c < 0x20 || c == 0x7F ? FormatText("\\x%02X", c) : std::string(1, static_cast<char>(c));
+  }
+  return shown;
 }

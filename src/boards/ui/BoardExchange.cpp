@@ -5,17 +5,6 @@
 
 #include "boards/CCamVer1.h"
 
-SerialSettings BoardLineSettings(const std::string& portName) {
-  SerialSettings settings;
-  settings.portName = portName;
-  settings.baudRate = 19200;
-  settings.dataBits = 8;
-  settings.parity = 0;
-  settings.stopBits = 1;
-  settings.overlapped = true;
-  return settings;
-}
-
 bool WaitForBoardAnswer(CCamVer1& board, int milliseconds) {
   if (board.TakeAnswerReady()) return true;
   QEventLoop loop;

@@ -1,0 +1,12 @@
+#include "boards/BoardLine.h"
+
+SerialSettings BoardLineSettings(const std::string& portName) {
+  SerialSettings settings;
+  settings.portName = portName;
+  settings.baudRate = 19200;
+  settings.dataBits = 8;
+  settings.parity = 0;
+  settings.stopBits = 1;
+  settings.overlapped = true;
+  return settings;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+#include "serial/SerialCommunication.h"
+
+// The line of every exchange with the running board and of the upgrade-mode
+// entry: 19200 bit/s, 8 data bits, no parity, 1 stop bit.
+SerialSettings BoardLineSettings(const std::string& portName);
