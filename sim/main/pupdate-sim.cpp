@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGUSR1);
+  sigaddset(&signals, SIGUSR2);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   LogPrinter printer;
@@ -172,7 +173,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pupdate-sim: cannot write %s\n", options.portMapFile.c_str());
     return 1;
   }
-  printer.Plain("Send SIGUSR1 (kill -USR1 " + std::to_string(::getpid()) + ") for a flash report.");
+  const std::string pid = std::to_string(::getpid());
+  printer.Plain("Send SIGUSR1 (kill -USR1 " + pid + ") for a flash report.");
+  printer.Plain("Send SIGUSR2 (kill -USR2 " + pid +
+                ") to set the board's boot switch and cycle its power (Initialize and F4 jobs).");
   printer.Plain("Press Ctrl+C to stop.");
 
   for (;;) {
@@ -180,6 +184,10 @@ int main(int argc, char** argv) {
     if (sigwait(&signals, &signal) != 0) continue;
     if (signal == SIGUSR1) {
       printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+      continue;
+    }
+    if (signal == SIGUSR2) {
+      machine.Board().EnterBootloaderByBootSwitch();
       continue;
     }
     break;
