@@ -77,3 +77,10 @@ TEST(ControlBoardUpdateManual, FailedFlashIsAFailureAndOnlyOurMapFileIsRemoved) 
   EXPECT_FALSE(std::filesystem::exists(dir / "map.map"));
   EXPECT_EQ(ReadFile(dir / "user.map"), "the user's own map");
 }
+
+// The shipped map files (for the FlashLoader command) are the built-in maps.
+TEST(ShippedMapFiles, EqualTheBuiltInTemplates) {
+  const std::string dir = std::string(PUPDATE_SOURCE_DIR) + "/resources/maps/";
+  EXPECT_EQ(ReadFile(dir + "STM32_High-density_256K.map"), HighDensityMapTemplate());
+  EXPECT_EQ(ReadFile(dir + "STM32F4_01_256K.map"), std::string(F4MapTemplate()));
+}
