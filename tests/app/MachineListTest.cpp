@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "MemorySettingsStore.h"
+
 #include "app/MachineList.h"
 #include "app/MachineListFile.h"
 #include "app/Settings.h"
@@ -65,21 +67,6 @@ TEST(MachineList, LocalModeWhenTheFirstNameInByteOrderHasKeyLocal) {
 TEST(MachineList, InstanceIsSharedByTheProcess) {
   EXPECT_EQ(MachineList::GetInstance().get(), MachineList::GetInstance().get());
 }
-
-class MemoryStore : public SettingsStore {
- public:
-  bool Read(const std::string& name, std::string& text) override {
-    const auto found = values.find(name);
-    if (found == values.end()) return false;
-    text = found->second;
-    return true;
-  }
-  bool Write(const std::string& name, const std::string& text) override {
-    values[name] = text;
-    return true;
-  }
-  std::map<std::string, std::string> values;
-};
 
 TEST(Settings, LongValuesReadAsEmptyAndNoStoreIsSilent) {
   MemoryStore store;

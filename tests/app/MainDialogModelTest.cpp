@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "MemorySettingsStore.h"
+
 #include "app/MainDialogModel.h"
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
@@ -12,21 +14,6 @@
 namespace {
 
 using Kind = DialogAction::Kind;
-
-class MemoryStore : public SettingsStore {
- public:
-  bool Read(const std::string& name, std::string& text) override {
-    const auto found = values.find(name);
-    if (found == values.end()) return false;
-    text = found->second;
-    return true;
-  }
-  bool Write(const std::string& name, const std::string& text) override {
-    values[name] = text;
-    return true;
-  }
-  std::map<std::string, std::string> values;
-};
 
 class MainDialogModelTest : public ::testing::Test {
  protected:
