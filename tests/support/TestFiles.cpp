@@ -1,16 +1,25 @@
 #include "TestFiles.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pupdate-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // create_directory is false when the name is taken, so each folder is fresh.
+  std::random_device seed;
+  std::mt19937_64 names(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("pupdate-test-" + std::to_string(names()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder can be created");
 }
 
 TempDir::~TempDir() {
