@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -12,7 +13,10 @@ TempDir::TempDir() {
   std::mt19937_64 names(seed());
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path candidate = base / ("pupdate-test-" + std::to_string(names()));
+    // Six characters, as mkdtemp makes them: peers' messages quote these paths.
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(names() & 0xFFFFFF));
+    const std::filesystem::path candidate = base / (std::string("pupdate-test-") + suffix);
     std::error_code ec;
     if (std::filesystem::create_directory(candidate, ec)) {
       path_ = candidate;
