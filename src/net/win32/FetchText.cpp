@@ -11,16 +11,15 @@ constexpr DWORD kChunkSize = 1024;
 }  // namespace
 
 std::string FetchText(const std::string& url) {
-  InternetSession session(
-      InternetOpenA("FirmwareUpdate", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  InternetSession session(L"FirmwareUpdate");
   if (session.root() == nullptr) {
     ConsoleWrite("Fail internet access.\r\n");
     return {};
   }
   const char* noCache = "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
-  HINTERNET reply =
-      session.Adopt(InternetOpenUrlA(session.root(), url.c_str(), noCache, static_cast<DWORD>(-1),
-                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
+  HINTERNET reply = session.Adopt(session.CompleteHandle(
+      InternetOpenUrlA(session.root(), url.c_str(), noCache, static_cast<DWORD>(-1),
+                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, session.context())));
   if (session.Cancelled()) return {};
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -37,7 +36,7 @@ std::string FetchText(const std::string& url) {
   char chunk[kChunkSize];
   DWORD got = 0;
   // A reply broken off keeps what arrived, as a shorter text.
-  while (InternetReadFile(reply, chunk, kChunkSize, &got) && got > 0) {
+  while (session.Complete(InternetReadFile(reply, chunk, kChunkSize, &got)) && got > 0) {
     if (!text.Add(std::string_view(chunk, got))) break;
   }
   if (session.Cancelled()) return {};

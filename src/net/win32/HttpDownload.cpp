@@ -66,8 +66,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   }
   DownloadProgress progress(localPath);
 
-  InternetSession session(
-      InternetOpenW(L"Tarnwick_Webget/1.0", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  InternetSession session(L"Tarnwick_Webget/1.0");
   if (session.root() == nullptr) {
     ReportLastError("InternetOpen failed.");
     return false;
@@ -88,26 +87,25 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
     return false;
   }
 
-  HINTERNET connection = session.Adopt(InternetConnectW(session.root(), host, parts.nPort, nullptr,
-                                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  HINTERNET connection =
+      session.Adopt(InternetConnectW(session.root(), host, parts.nPort, nullptr, nullptr,
+                                     INTERNET_SERVICE_HTTP, 0, session.context()));
   if (connection == nullptr) {
-    if (session.Cancelled()) return ReportCancelled(progress);
     ReportLastError("InternetConnect failed.");
     return false;
   }
   const wchar_t* accepted[] = {L"*/*", nullptr};
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  HINTERNET request = session.Adopt(
-      HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr, accepted, flags, 0));
+  HINTERNET request = session.Adopt(HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr,
+                                                     accepted, flags, session.context()));
   if (request == nullptr) {
-    if (session.Cancelled()) return ReportCancelled(progress);
     ReportLastError("HttpOpenRequest failed.");
     return false;
   }
   // Ask every cache on the way for a fresh copy.
   const wchar_t* noCache = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
-  if (!HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0)) {
+  if (!session.Complete(HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0))) {
     if (session.Cancelled()) return ReportCancelled(progress);
     ReportLastError("HttpSendRequest failed.");
     return false;
@@ -125,7 +123,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   char buffer[kReadSize];
   for (;;) {
     DWORD got = 0;
-    const BOOL read = InternetReadFile(request, buffer, kReadSize, &got);
+    const bool read = session.Complete(InternetReadFile(request, buffer, kReadSize, &got));
     if (session.Cancelled()) return ReportCancelled(progress);
     if (!read) {
       // Broken off: what arrived is not the whole file.

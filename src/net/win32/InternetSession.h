@@ -3,35 +3,44 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <thread>
 
-// The handles of one WinINet exchange. While the session lives, a watcher
-// thread waits for the job's cancellation; a cancelled job closes the root
-// handle from there, which ends any call blocked on it or on its children
-// at once. The handles are closed on every way out, children first.
+// The handles of one WinINet exchange, opened for asynchronous work so that
+// every wait for the network also waits for the job's cancellation. A call
+// that goes pending is finished with Complete(); a cancelled job closes the
+// handles, which ends the pending call, and Complete() then returns false
+// with Cancelled() true. The handles are closed on every way out, children
+// first, and the object lives until WinINet has let go of them.
 class InternetSession {
  public:
-  InternetSession(HINTERNET root);
+  explicit InternetSession(const wchar_t* userAgent);
   ~InternetSession();
   InternetSession(const InternetSession&) = delete;
   InternetSession& operator=(const InternetSession&) = delete;
 
   HINTERNET root() const { return root_; }
+  // The context value to hand to the calls that make child handles.
+  DWORD_PTR context() const;
   // Keeps a child handle (connection, request, URL) to close before the root.
   HINTERNET Adopt(HINTERNET child);
-  // True when the job was cancelled and the handles were closed under the caller.
-  bool Cancelled();
+
+  // Finishes a call that returned `started`: at once when it succeeded or
+  // failed outright, else after its completion. False on failure, with the
+  // error as the thread's last error, or on cancellation.
+  bool Complete(BOOL started);
+  // The same for a call that returns a handle (InternetOpenUrl).
+  HINTERNET CompleteHandle(HINTERNET started);
+  bool Cancelled() const { return cancelled_; }
+
+  struct Events;  // shared with WinINet's callback thread
 
  private:
-  void Watch();
+  void CloseAll();
 
-  HINTERNET root_;
+  std::unique_ptr<Events> events_;
+  HINTERNET root_ = nullptr;
   HINTERNET children_[2] = {nullptr, nullptr};
-  std::mutex mutex_;
-  std::condition_variable finished_;
-  bool done_ = false;
-  bool closedByWatcher_ = false;
-  std::thread watcher_;
+  bool cancelled_ = false;
+  bool closed_ = false;
 };

@@ -1,5 +1,7 @@
-#include <bcrypt.h>
 #include <windows.h>
+
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include <cstdio>
 #include <memory>
