@@ -3,9 +3,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/ServerBaseUrl.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "net/ServerBaseUrl.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "jobs/JobDriver.h"
 #include "net/HttpDownload.h"
 #include "net/ServerFiles.h"

@@ -4,7 +4,8 @@
 #include <cstdlib>
 
 #include "boards/TextModeFile.h"
-#include "jobs/JobConsole.h"
+#include "base/FormatText.h"
+#include "base/JobConsole.h"
 
 namespace {
 

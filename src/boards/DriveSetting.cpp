@@ -4,8 +4,8 @@
 
 #include "boards/CSDSeriesComm.h"
 #include "boards/SettingFile.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "boards/BlockFrame.h"
 #include "boards/UpdateProtocol.h"
 #include "boards/UpgradeModeEntry.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 
 namespace {
 bool ReadImage(const std::string& filePath, std::vector<uint8_t>& image) {

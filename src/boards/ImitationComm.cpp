@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 
 namespace {
 

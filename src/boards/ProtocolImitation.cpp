@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "boards/ImitationComm.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 int RunImitation(const std::vector<std::string>& arguments) {
   ImitationComm imitation;

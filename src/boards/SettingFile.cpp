@@ -1,7 +1,7 @@
 #include "boards/SettingFile.h"
 
 #include "boards/TextModeFile.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 UpdateProtocol::UpdateProtocol() = default;
 

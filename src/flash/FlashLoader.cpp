@@ -11,14 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/Ini.h"
+#include "base/AsciiCase.h"
+#include "base/Ini.h"
 #include "flash/BootloaderLink.h"
-#include "flash/DeviceMap.h"
-#include "flash/FirmImage.h"
+#include "images/DeviceMap.h"
+#include "images/FirmImage.h"
 #include "flash/FlashLoaderTokens.h"
 #include "flash/OptionBytes.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/FormatText.h"
+#include "base/JobConsole.h"
 
 namespace {
 constexpr int kSettleMs = 100;
@@ -110,10 +112,7 @@ std::optional<std::string> ParseSubOptions(const std::string& option,
 }
 
 std::string UpperExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return ext;
+  return UpperAscii(std::filesystem::path(path).extension().string());
 }
 
 // The directory of the running program, with its trailing separator.

@@ -1,5 +1,5 @@
 #include "flash/FlashLoader.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 void printFlashLoaderUsage() {
   static const char* const kLines[] = {

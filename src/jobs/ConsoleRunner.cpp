@@ -4,9 +4,9 @@
 #include <mutex>
 #include <thread>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleHost.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "jobs/JobDriver.h"
 #include "jobs/TerminalConsoleHost.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "jobs/JobConsole.h"
+#include "base/FormatText.h"
 
 namespace fs = std::filesystem;
 

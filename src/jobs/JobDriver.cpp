@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "jobs/JobSpec.h"
 #include "jobs/UpdateStep.h"
 #include "net/HttpDownload.h"

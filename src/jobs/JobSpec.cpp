@@ -1,6 +1,7 @@
 #include "jobs/JobSpec.h"
 
-#include "app/SplitText.h"
+#include "base/AsciiCase.h"
+#include "base/SplitText.h"
 
 JobSpec ParseJobSpec(const std::string& text) {
   JobSpec job;
@@ -10,10 +11,7 @@ JobSpec ParseJobSpec(const std::string& text) {
     return job;
   }
   const auto dotPieces = SplitText(pathPieces.back(), '.');
-  std::string name = dotPieces.empty() ? std::string() : dotPieces.front();
-  for (char& c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string name = UpperAscii(dotPieces.empty() ? std::string() : dotPieces.front());
   job.name = name;
   const auto pieces = SplitText(name, '-');
   job.valid = !pieces.empty() && pieces[0] == "PUPDATE";

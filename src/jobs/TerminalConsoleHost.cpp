@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "jobs/Cancellation.h"
-#include "jobs/TerminalConsole.h"
+#include "base/Cancellation.h"
+#include "base/TerminalConsole.h"
 
 namespace {
 struct sigaction previousInt;

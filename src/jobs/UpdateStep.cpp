@@ -6,9 +6,9 @@
 #include "boards/DriveSetting.h"
 #include "boards/FpgaUpgrade.h"
 #include "boards/ProtocolImitation.h"
-#include "flash/ControlBoardUpdate.h"
+#include "boards/ControlBoardUpdate.h"
 #include "jobs/ApplicationInstall.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 namespace {
 std::mutex overrideMutex;

@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <system_error>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
+#include "base/FileHandle.h"
 #include "jobs/ZipItemName.h"
 
 namespace fs = std::filesystem;
@@ -45,10 +46,7 @@ class OpenItem {
   unzFile file_;
 };
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+using UniqueFile = FileHandle;
 
 // Removes a partly written file unless dismissed.
 class PartialFile {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
 
 #ifdef PUPDATE_WITH_UI

@@ -1,4 +1,4 @@
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "net/ServerFiles.h"
 
 bool CheckMd5(const std::string& localFile, const std::string& md5Url) {

@@ -1,6 +1,6 @@
 #include "net/CurlTransfer.h"
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "net/CurlHandles.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "net/CurlHandles.h"
 #include "net/CurlTransfer.h"
 #include "net/ServerFiles.h"

@@ -4,18 +4,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/FileHandle.h"
+#include "base/JobConsole.h"
 #include "net/CurlHandles.h"
 #include "net/CurlTransfer.h"
 #include "net/DownloadProgress.h"
 
 namespace {
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 struct Transfer {
   CURL* easy;
   std::FILE* file;
@@ -66,7 +62,7 @@ void ReportWriteFailure() {
 
 bool DownloadFile(const std::string& url, const std::string& localPath) {
   // The local file first: a path that cannot be written costs no network access.
-  File file(std::fopen(localPath.c_str(), "wb"));
+  FileHandle file = OpenFile(localPath, "wb");
   if (!file) {
     ConsolePrintf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
     return false;

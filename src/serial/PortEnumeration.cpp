@@ -1,7 +1,6 @@
 #include "serial/PortEnumeration.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "base/AsciiCase.h"
 #include "serial/PortNames.h"
 
 namespace {
@@ -27,7 +27,7 @@ bool IsEmptyUartSlot(const std::string& entryDir) {
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
   for (const std::string& known : names) {
-    if (::strcasecmp(known.c_str(), name.c_str()) == 0) return true;
+    if (EqualsIgnoringAsciiCase(known, name)) return true;
   }
   return false;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/AsciiCase.h"
+
 namespace {
 struct PortAlias {
   std::string name;
@@ -58,7 +60,7 @@ std::string FindDevice(const std::string& name) {
   if (dir == nullptr) return {};
   std::string found;
   while (const dirent* entry = ::readdir(dir)) {
-    if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
+    if (!EqualsIgnoringAsciiCase(entry->d_name, name)) continue;
     const std::string candidate = std::string("/dev/") + entry->d_name;
     if (IsCharacterDevice(candidate) && (found.empty() || candidate < found)) found = candidate;
   }
@@ -69,7 +71,7 @@ std::string FindDevice(const std::string& name) {
 
 std::string ResolvePortName(const std::string& name) {
   for (const PortAlias& alias : ParsePortMap()) {
-    if (::strcasecmp(alias.name.c_str(), name.c_str()) == 0) return alias.path;
+    if (EqualsIgnoringAsciiCase(alias.name, name)) return alias.path;
   }
   if (std::string device = FindDevice(name); !device.empty()) return device;
   if (!name.empty() && name.front() == '/') {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 PortWaitResult WaitForPort(int fd, short events, int timeoutMs) {
   using Clock = std::chrono::steady_clock;

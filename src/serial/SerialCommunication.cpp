@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string_view>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "serial/LineSettings.h"
 #include "serial/PortEnumeration.h"
 #include "serial/PortNames.h"

@@ -6,7 +6,7 @@
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
 #include "app/OpenFileFilter.h"
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 #include "app/Settings.h"
 
 #include <map>

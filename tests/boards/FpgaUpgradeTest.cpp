@@ -13,7 +13,7 @@
 #include "TestFiles.h"
 #include "VirtualControlBoard.h"
 #include "boards/FpgaUpgrade.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 namespace {
 const char* const kPrompt =

@@ -8,7 +8,7 @@
 #include "TestUpdateServer.h"
 #include "VirtualServoDrive.h"
 #include "boards/DriveSetting.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "TestUpdateServer.h"
 #include "VirtualStepDrive.h"
 #include "boards/ProtocolImitation.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 #include "VirtualControlBoard.h"
-#include "flash/ControlBoardUpdate.h"
+#include "boards/ControlBoardUpdate.h"
 
 // Firmware updates of the control board from the job's entry to the program
 // running on the board's STM32: the board twin with its bootloader model,

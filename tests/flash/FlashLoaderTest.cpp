@@ -8,9 +8,9 @@
 #include "CapturingConsole.h"
 #include "Stm32TwinFixture.h"
 #include "TestFiles.h"
-#include "flash/FirmImage.h"
-#include "flash/MapTemplates.h"
-#include "jobs/Cancellation.h"
+#include "images/FirmImage.h"
+#include "boards/MapTemplates.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "CapturingConsole.h"
 #include "TestFiles.h"
 #include "jobs/ApplicationInstall.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ZipArchive.h"
 
 namespace fs = std::filesystem;

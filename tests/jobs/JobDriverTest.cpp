@@ -8,7 +8,7 @@
 #include "CapturingConsole.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"

@@ -9,7 +9,7 @@
 #include "CapturingConsole.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"

@@ -15,7 +15,7 @@
 #include "CapturingConsole.h"
 #include "ChildProcess.h"
 #include "TestFiles.h"
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "jobs/ConsoleHost.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 // A console for tests: records every byte written and answers key prompts
 // from a script. ReadKey blocks until a key is pushed, input is closed, or

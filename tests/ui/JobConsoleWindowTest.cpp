@@ -9,9 +9,9 @@
 
 #include "app/ui/ConsoleScreen.h"
 #include "app/ui/ConsoleWindowHost.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 namespace {
 // Calls `step` on the user interface thread every 10 ms while a job runs,

@@ -2,8 +2,8 @@
 
 #include "PeerTools.h"
 #include "TestFiles.h"
-#include "flash/DeviceMap.h"
-#include "flash/FirmImage.h"
+#include "images/DeviceMap.h"
+#include "images/FirmImage.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
-#include "jobs/Cancellation.h"
-#include "jobs/TerminalConsole.h"
+#include "base/Cancellation.h"
+#include "base/TerminalConsole.h"
 
 namespace {
 std::atomic<JobConsole*> activeConsole{nullptr};

@@ -1,4 +1,4 @@
-#include "flash/ControlBoardUpdate.h"
+#include "boards/ControlBoardUpdate.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -10,10 +10,11 @@
 #include "boards/UpdateProtocol.h"
 #include "boards/UpgradeModeEntry.h"
 #include "flash/FlashLoader.h"
-#include "flash/FlashLoaderPort.h"
-#include "flash/MapTemplates.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "boards/FlashLoaderPort.h"
+#include "boards/MapTemplates.h"
+#include "base/Cancellation.h"
+#include "base/FileHandle.h"
+#include "base/JobConsole.h"
 
 namespace {
 constexpr const char* kMapFileName = "map.map";
@@ -30,12 +31,12 @@ class MapFile {
   }
 
   bool Write(std::string_view content) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(kMapFileName, "w"), &std::fclose);
+    FileHandle file = OpenFile(kMapFileName, "w");
     if (!file) return false;
     written_ = true;
     const bool complete =
         std::fwrite(content.data(), 1, content.size(), file.get()) == content.size();
-    return std::fclose(file.release()) == 0 && complete;
+    return CloseFile(file) && complete;
   }
 
  private:

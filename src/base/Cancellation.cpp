@@ -1,4 +1,4 @@
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "flash/FlashLoaderPort.h"
+#include "boards/FlashLoaderPort.h"
 
 #include <cctype>
 

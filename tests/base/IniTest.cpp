@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "app/Ini.h"
+#include "base/Ini.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jobs/TerminalConsole.h"
+#include "base/TerminalConsole.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 void TerminalConsole::Write(std::string_view text) {
   std::lock_guard lock(writeMutex_);

@@ -1,4 +1,4 @@
-#include "app/SplitText.h"
+#include "base/SplitText.h"
 
 std::vector<std::string> SplitText(const std::string& text, char delimiter) {
   std::vector<std::string> pieces;

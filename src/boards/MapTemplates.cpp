@@ -1,4 +1,4 @@
-#include "flash/MapTemplates.h"
+#include "boards/MapTemplates.h"
 
 #include <cstdio>
 

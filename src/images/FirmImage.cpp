@@ -1,4 +1,4 @@
-#include "flash/FirmImage.h"
+#include "images/FirmImage.h"
 
 #include <algorithm>
 #include <array>
@@ -7,17 +7,16 @@
 #include <fstream>
 #include <iterator>
 
-#include "jobs/JobConsole.h"
+#include "base/AsciiCase.h"
+#include "base/FileHandle.h"
+#include "base/FormatText.h"
 
 namespace {
 
 enum class FileType { kUnknown, kSRecord, kIntelHex, kBinary };
 
 FileType TypeOfPath(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string extension = UpperAscii(std::filesystem::path(path).extension().string());
   if (extension == ".S19") return FileType::kSRecord;
   if (extension == ".HEX") return FileType::kIntelHex;
   if (extension == ".BIN") return FileType::kBinary;
@@ -401,11 +400,10 @@ bool CFirmImage::writeFile(const std::string& path) const {
     default:
       return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  FileHandle file = OpenFile(path, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(content.data(), 1, content.size(), file.get()) == content.size();
+  return CloseFile(file) && written;
 }
 
 uint32_t createImage(std::unique_ptr<CFirmImage>& out) {

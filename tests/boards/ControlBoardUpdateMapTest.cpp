@@ -4,9 +4,9 @@
 
 #include "CapturingConsole.h"
 #include "TestFiles.h"
-#include "flash/ControlBoardUpdate.h"
-#include "flash/FlashLoaderPort.h"
-#include "flash/MapTemplates.h"
+#include "boards/ControlBoardUpdate.h"
+#include "boards/FlashLoaderPort.h"
+#include "boards/MapTemplates.h"
 
 TEST(MapTemplates, F4TemplateByteForByte) {
   const std::string map(F4MapTemplate());

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 // The process's own terminal: standard output and standard input.
 class TerminalConsole : public JobConsole {

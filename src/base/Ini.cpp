@@ -1,4 +1,6 @@
-#include "app/Ini.h"
+#include "base/Ini.h"
+
+#include "base/AsciiCase.h"
 
 #include <cctype>
 #include <cerrno>
@@ -30,16 +32,8 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 std::string_view Unquote(std::string_view value) {

@@ -1,4 +1,4 @@
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 
 #include <cstdlib>
 

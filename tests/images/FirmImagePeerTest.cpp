@@ -8,7 +8,7 @@
 
 #include "PeerTools.h"
 #include "TestFiles.h"
-#include "flash/FirmImage.h"
+#include "images/FirmImage.h"
 
 namespace {
 

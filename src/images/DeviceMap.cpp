@@ -1,23 +1,17 @@
-#include "flash/DeviceMap.h"
+#include "images/DeviceMap.h"
 
 #include <algorithm>
 #include <fstream>
 
-#include "app/Ini.h"
-#include "flash/FirmImage.h"
-#include "jobs/JobConsole.h"
+#include "base/AsciiCase.h"
+#include "base/Ini.h"
+#include "images/FirmImage.h"
+#include "base/FormatText.h"
 
 namespace {
 
 bool IsProductSection(const std::string& name) {
-  static constexpr char kProduct[] = "product";
-  if (name.size() != sizeof(kProduct) - 1) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char c = name[i];
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != kProduct[i]) return false;
-  }
-  return true;
+  return EqualsIgnoringAsciiCase(name, "product");
 }
 
 // Values are read as text with a text default, then converted, so a present
