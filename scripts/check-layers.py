@@ -61,8 +61,6 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("root", nargs="?", default=pathlib.Path(__file__).resolve().parent.parent)
     parser.add_argument("--table", action="store_true", help="print the folder dependency table")
-    parser.add_argument("--skip-os-headers", action="store_true",
-                        help="check only the layer table, not where system headers are included")
     args = parser.parse_args()
     root = pathlib.Path(args.root)
     table_path = root / "docs" / "layers.md"
@@ -88,7 +86,7 @@ def main():
                 continue
             kind, name = match.groups()
             if kind == "<":
-                if OS_HEADER.match(name) and not is_backend(relative) and not args.skip_os_headers:
+                if OS_HEADER.match(name) and not is_backend(relative):
                     faults.append(f"{relative}:{number}: includes <{name}> outside a backend "
                                   f"folder; move the call into a posix/ backend file")
                 continue

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "base/AsciiCase.h"
 #include "app/CommandLine.h"
 #include "app/MachineListFile.h"
-#include "net/ServerBaseUrl.h"
 #include "app/Settings.h"
+#include "base/AsciiCase.h"
 #include "base/SplitText.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 #include "serial/SerialCommunication.h"
 

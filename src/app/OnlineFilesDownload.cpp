@@ -3,11 +3,11 @@
 #include <system_error>
 #include <vector>
 
-#include "net/ServerBaseUrl.h"
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
 #include "jobs/JobDriver.h"
 #include "net/HttpDownload.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
 std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,

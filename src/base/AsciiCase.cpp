@@ -21,5 +21,6 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
-  return prefix.size() <= text.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+  return prefix.size() <= text.size() &&
+         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }

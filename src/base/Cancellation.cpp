@@ -1,41 +1,18 @@
 #include "base/Cancellation.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-CancelToken::CancelToken() {
-  if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    pipe_[0] = pipe_[1] = -1;
-  }
-}
-
-CancelToken::~CancelToken() {
-  for (int fd : pipe_) {
-    if (fd >= 0) ::close(fd);
-  }
-}
+#include <algorithm>
 
 void CancelToken::Cancel() {
   CancelFromSignal();
 }
 
 void CancelToken::CancelFromSignal() noexcept {
-  if (!cancelled_.exchange(true, std::memory_order_acq_rel) && pipe_[1] >= 0) {
-    const char byte = 1;
-    const int saved = errno;
-    [[maybe_unused]] ssize_t n = ::write(pipe_[1], &byte, 1);
-    errno = saved;
-  }
+  if (!cancelled_.exchange(true, std::memory_order_acq_rel)) wake_.Signal();
 }
 
 void CancelToken::Reset() {
   cancelled_.store(false, std::memory_order_release);
-  char drain[64];
-  while (pipe_[0] >= 0 && ::read(pipe_[0], drain, sizeof drain) > 0) {
-  }
+  wake_.Clear();
 }
 
 bool CancelToken::SleepFor(std::chrono::milliseconds duration) const {
@@ -46,8 +23,7 @@ bool CancelToken::SleepFor(std::chrono::milliseconds duration) const {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return true;
-    pollfd wake{pipe_[0], POLLIN, 0};
-    ::poll(&wake, pipe_[0] >= 0 ? 1 : 0, static_cast<int>(left.count()));
+    wake_.Wait(static_cast<int>(std::min<long long>(left.count(), 24 * 3600 * 1000)));
   }
 }
 

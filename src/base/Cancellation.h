@@ -5,12 +5,13 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "base/WakeUp.h"
+
 // Cooperative cancellation of a job. Every blocking wait of a job observes
 // it and returns within 100 ms, so ports and files are closed properly.
 class CancelToken {
  public:
-  CancelToken();
-  ~CancelToken();
+  CancelToken() = default;
   CancelToken(const CancelToken&) = delete;
   CancelToken& operator=(const CancelToken&) = delete;
 
@@ -20,8 +21,8 @@ class CancelToken {
   void Reset();
   bool IsCancelled() const noexcept { return cancelled_.load(std::memory_order_acquire); }
 
-  // A descriptor that becomes readable once cancelled: add it to poll().
-  int WakeFd() const noexcept { return pipe_[0]; }
+  // Signalled once cancelled: waits on a device sleep on it too.
+  const WakeUp& Wake() const noexcept { return wake_; }
 
   // Sleeps for the given time; false when cancelled before or during it.
   bool SleepFor(std::chrono::milliseconds duration) const;
@@ -56,7 +57,7 @@ class CancelToken {
 
  private:
   std::atomic<bool> cancelled_{false};
-  int pipe_[2] = {-1, -1};
+  WakeUp wake_;
 };
 
 // The cancellation of the running job (one job at a time in the process).

@@ -2,25 +2,13 @@
 
 #include <atomic>
 #include <cstdarg>
-#include <cstdio>
-#include <vector>
 
 #include "base/Cancellation.h"
+#include "base/FormatText.h"
 #include "base/TerminalConsole.h"
 
 namespace {
 std::atomic<JobConsole*> activeConsole{nullptr};
-
-std::string VFormat(const char* format, va_list args) {
-  va_list copy;
-  va_copy(copy, args);
-  const int needed = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (needed <= 0) return {};
-  std::string text(static_cast<size_t>(needed), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, args);
-  return text;
-}
 }  // namespace
 
 JobConsole& ActiveConsole() {
@@ -39,19 +27,11 @@ void ConsoleWrite(std::string_view text) {
 void ConsolePrintf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string text = VFormat(format, args);
+  const std::string text = FormatTextV(format, args);
   va_end(args);
   ConsoleWrite(text);
 }
 
 int ConsoleReadKey() {
   return ActiveConsole().ReadKey(JobCancellation());
-}
-
-std::string FormatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = VFormat(format, args);
-  va_end(args);
-  return text;
 }

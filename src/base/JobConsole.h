@@ -29,6 +29,3 @@ void ConsoleWrite(std::string_view text);
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Reads one key; -1 at the end of input or when the job is cancelled.
 int ConsoleReadKey();
-
-// printf into a std::string.
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

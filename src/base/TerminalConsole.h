@@ -4,7 +4,8 @@
 
 #include "base/JobConsole.h"
 
-// The process's own terminal: standard output and standard input.
+// The process's own terminal: standard output and standard input. The
+// backend file of each platform implements this header.
 class TerminalConsole : public JobConsole {
  public:
   void Write(std::string_view text) override;
@@ -17,3 +18,9 @@ class TerminalConsole : public JobConsole {
  private:
   std::mutex writeMutex_;
 };
+
+// From here until RestoreInterruptHandling, Ctrl+C (SIGINT; the console
+// control handler on Win32) and a terminal that goes away (SIGHUP) cancel
+// JobCancellation(). Not nested: one call of each per job.
+void CancelJobOnInterrupt();
+void RestoreInterruptHandling();

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "boards/TextModeFile.h"
 #include "base/FormatText.h"
 #include "base/JobConsole.h"
+#include "boards/TextModeFile.h"
 
 namespace {
 

@@ -6,15 +6,15 @@
 #include <string_view>
 #include <vector>
 
-#include "boards/BlockFrame.h"
-#include "boards/UpdateProtocol.h"
-#include "boards/UpgradeModeEntry.h"
-#include "flash/FlashLoader.h"
-#include "boards/FlashLoaderPort.h"
-#include "boards/MapTemplates.h"
 #include "base/Cancellation.h"
 #include "base/FileHandle.h"
 #include "base/JobConsole.h"
+#include "boards/BlockFrame.h"
+#include "boards/FlashLoaderPort.h"
+#include "boards/MapTemplates.h"
+#include "boards/UpdateProtocol.h"
+#include "boards/UpgradeModeEntry.h"
+#include "flash/FlashLoader.h"
 
 namespace {
 constexpr const char* kMapFileName = "map.map";

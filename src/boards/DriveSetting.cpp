@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "boards/CSDSeriesComm.h"
-#include "boards/SettingFile.h"
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
+#include "boards/CSDSeriesComm.h"
+#include "boards/SettingFile.h"
 
 namespace {
 

@@ -1,12 +1,9 @@
 #include "boards/FlashLoaderPort.h"
 
-#include <cctype>
+#include "base/AsciiCase.h"
 
 std::string FlashLoaderPortText(const std::string& portName) {
-  const bool comName = portName.size() >= 3 &&
-                       std::toupper(static_cast<unsigned char>(portName[0])) == 'C' &&
-                       std::toupper(static_cast<unsigned char>(portName[1])) == 'O' &&
-                       std::toupper(static_cast<unsigned char>(portName[2])) == 'M';
+  const bool comName = StartsWithIgnoringAsciiCase(portName, "COM");
   if (!comName) return portName;
   return portName.substr(portName.find_first_of("mM") + 1);
 }

@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "boards/BlockCrc.h"
 #include "boards/BlockFrame.h"
 #include "boards/UpdateProtocol.h"
 #include "boards/UpgradeModeEntry.h"
-#include "base/Cancellation.h"
-#include "base/JobConsole.h"
 
 namespace {
 bool ReadImage(const std::string& filePath, std::vector<uint8_t>& image) {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "boards/ImitationComm.h"
 #include "base/JobConsole.h"
+#include "boards/ImitationComm.h"
 
 int RunImitation(const std::vector<std::string>& arguments) {
   ImitationComm imitation;

@@ -1,7 +1,7 @@
 #include "boards/SettingFile.h"
 
-#include "boards/TextModeFile.h"
 #include "base/JobConsole.h"
+#include "boards/TextModeFile.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 #include "flash/FlashLoader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -12,15 +10,16 @@
 #include <vector>
 
 #include "base/AsciiCase.h"
-#include "base/Ini.h"
-#include "flash/BootloaderLink.h"
-#include "images/DeviceMap.h"
-#include "images/FirmImage.h"
-#include "flash/FlashLoaderTokens.h"
-#include "flash/OptionBytes.h"
 #include "base/Cancellation.h"
 #include "base/FormatText.h"
+#include "base/Ini.h"
 #include "base/JobConsole.h"
+#include "base/ProgramLocation.h"
+#include "flash/BootloaderLink.h"
+#include "flash/FlashLoaderTokens.h"
+#include "flash/OptionBytes.h"
+#include "images/DeviceMap.h"
+#include "images/FirmImage.h"
 
 namespace {
 constexpr int kSettleMs = 100;
@@ -117,9 +116,8 @@ std::string UpperExtension(const std::string& path) {
 
 // The directory of the running program, with its trailing separator.
 std::string ProgramDirectory() {
-  std::error_code error;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "./";
+  const auto exe = RunningProgramPath();
+  if (exe.empty()) return "./";
   return exe.parent_path().string() + "/";
 }
 

@@ -1,5 +1,5 @@
-#include "flash/FlashLoader.h"
 #include "base/JobConsole.h"
+#include "flash/FlashLoader.h"
 
 void printFlashLoaderUsage() {
   static const char* const kLines[] = {

@@ -4,9 +4,9 @@
 #include <fstream>
 
 #include "base/AsciiCase.h"
+#include "base/FormatText.h"
 #include "base/Ini.h"
 #include "images/FirmImage.h"
-#include "base/FormatText.h"
 
 namespace {
 

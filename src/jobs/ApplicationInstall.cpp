@@ -3,8 +3,8 @@
 #include <system_error>
 
 #include "base/Cancellation.h"
-#include "jobs/InstallLocation.h"
 #include "base/JobConsole.h"
+#include "jobs/InstallLocation.h"
 #include "jobs/ZipArchive.h"
 
 namespace fs = std::filesystem;

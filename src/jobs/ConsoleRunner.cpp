@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "base/Cancellation.h"
-#include "jobs/ConsoleHost.h"
 #include "base/JobConsole.h"
+#include "jobs/ConsoleHost.h"
 #include "jobs/JobDriver.h"
 #include "jobs/TerminalConsoleHost.h"
 

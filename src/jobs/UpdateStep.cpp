@@ -3,12 +3,12 @@
 #include <map>
 #include <mutex>
 
+#include "base/JobConsole.h"
+#include "boards/ControlBoardUpdate.h"
 #include "boards/DriveSetting.h"
 #include "boards/FpgaUpgrade.h"
 #include "boards/ProtocolImitation.h"
-#include "boards/ControlBoardUpdate.h"
 #include "jobs/ApplicationInstall.h"
-#include "base/JobConsole.h"
 
 namespace {
 std::mutex overrideMutex;

@@ -1,15 +1,15 @@
 #include "jobs/ZipArchive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unzip.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
 #include "base/Cancellation.h"
 #include "base/FileHandle.h"
+#include "base/FileTimes.h"
 #include "jobs/ZipItemName.h"
 
 namespace fs = std::filesystem;
@@ -96,11 +96,9 @@ bool MakeParent(const fs::path& target, std::string& error) {
 }
 
 bool SetTimes(const fs::path& target, const ZipItemTimes& times, std::string& error) {
-  timespec values[2] = {};
-  values[0].tv_sec = times.accessed;
-  values[1].tv_sec = times.modified;
-  if (::utimensat(AT_FDCWD, target.c_str(), values, AT_SYMLINK_NOFOLLOW) != 0) {
-    error = "its times cannot be set: " + Describe(std::error_code(errno, std::generic_category()));
+  std::error_code ec;
+  if (!SetFileTimes(target, times.accessed, times.modified, ec)) {
+    error = "its times cannot be set: " + Describe(ec);
     return false;
   }
   return true;
@@ -111,7 +109,8 @@ bool SetPermissions(const fs::path& target, const ZipItemAttributes& attributes,
   std::error_code ec;
   if (attributes.unixPermissions != 0) {
     // Owner read is kept so that the file can always be backed up and copied.
-    fs::permissions(target, static_cast<fs::perms>(attributes.unixPermissions | S_IRUSR),
+    fs::permissions(target,
+                    static_cast<fs::perms>(attributes.unixPermissions) | fs::perms::owner_read,
                     fs::perm_options::replace, ec);
   } else if (attributes.readOnly) {
     fs::permissions(target,

@@ -1,7 +1,5 @@
 #include "jobs/ZipItemInfo.h"
 
-#include <sys/stat.h>
-
 #include "jobs/ZipItemName.h"
 
 namespace {
@@ -16,6 +14,12 @@ constexpr std::uint32_t kDosHidden = 0x02;
 constexpr std::uint32_t kDosSystem = 0x04;
 constexpr std::uint32_t kDosDirectory = 0x10;
 constexpr std::uint32_t kDosArchive = 0x20;
+
+// The Unix mode bits as ZIP archives record them, whatever the system we run on.
+constexpr std::uint32_t kUnixTypeMask = 0170000;
+constexpr std::uint32_t kUnixDirectory = 0040000;
+constexpr std::uint32_t kUnixSymbolicLink = 0120000;
+constexpr std::uint32_t kUnixOwnerWrite = 0200;
 
 constexpr std::uint16_t kExtendedTimestampId = 0x5455;
 
@@ -50,9 +54,9 @@ ZipItemAttributes DecodeZipAttributes(unsigned versionMadeBy, std::uint32_t exte
     attributes = FromDosByte(externalAttributes & 0xFF);
   } else {
     attributes.archive = true;
-    attributes.directory = S_ISDIR(unixMode);
-    attributes.symbolicLink = S_ISLNK(unixMode);
-    attributes.readOnly = (unixMode & S_IWUSR) == 0;
+    attributes.directory = (unixMode & kUnixTypeMask) == kUnixDirectory;
+    attributes.symbolicLink = (unixMode & kUnixTypeMask) == kUnixSymbolicLink;
+    attributes.readOnly = (unixMode & kUnixOwnerWrite) == 0;
     attributes.unixPermissions = unixMode & 0777;
   }
   if (NamesZipFolder(storedName)) {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "net/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
+#include "net/ServerBaseUrl.h"
 
 #ifdef PUPDATE_WITH_UI
 #include "app/ui/DialogMode.h"

@@ -1,5 +1,5 @@
-#include "net/ServerBaseUrl.h"
 #include "base/FormatText.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList) {

@@ -8,9 +8,9 @@
 #include "CapturingConsole.h"
 #include "Stm32TwinFixture.h"
 #include "TestFiles.h"
-#include "images/FirmImage.h"
-#include "boards/MapTemplates.h"
 #include "base/Cancellation.h"
+#include "boards/MapTemplates.h"
+#include "images/FirmImage.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

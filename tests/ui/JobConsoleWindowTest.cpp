@@ -10,8 +10,8 @@
 #include "app/ui/ConsoleScreen.h"
 #include "app/ui/ConsoleWindowHost.h"
 #include "base/Cancellation.h"
-#include "jobs/ConsoleRunner.h"
 #include "base/JobConsole.h"
+#include "jobs/ConsoleRunner.h"
 
 namespace {
 // Calls `step` on the user interface thread every 10 ms while a job runs,

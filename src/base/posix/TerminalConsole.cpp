@@ -1,12 +1,22 @@
 #include "base/TerminalConsole.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "base/Cancellation.h"
+
+namespace {
+struct sigaction previousInt;
+struct sigaction previousHup;
+
+void CancelOnSignal(int) {
+  JobCancellation().CancelFromSignal();
+}
+}  // namespace
 
 void TerminalConsole::Write(std::string_view text) {
   std::lock_guard lock(writeMutex_);
@@ -18,8 +28,9 @@ int TerminalConsole::ReadKey(const CancelToken& cancel) {
   std::fflush(stdout);
   for (;;) {
     if (cancel.IsCancelled()) return -1;
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {cancel.WakeFd(), POLLIN, 0}};
-    const int ready = ::poll(fds, cancel.WakeFd() >= 0 ? 2 : 1, 100);
+    const int wake = static_cast<int>(cancel.Wake().NativeHandle());
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
+    const int ready = ::poll(fds, wake >= 0 ? 2 : 1, 100);
     if (ready < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -33,6 +44,19 @@ int TerminalConsole::ReadKey(const CancelToken& cancel) {
     if (n <= 0) return -1;
     return static_cast<unsigned char>(buffer[0]);
   }
+}
+
+void CancelJobOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = CancelOnSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, &previousInt);
+  ::sigaction(SIGHUP, &action, &previousHup);
+}
+
+void RestoreInterruptHandling() {
+  ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGHUP, &previousHup, nullptr);
 }
 
 TerminalConsole& TerminalConsole::Instance() {

@@ -52,3 +52,7 @@ std::vector<std::string> EnumeratePortsIn(const std::string& ttyClassDir) {
   SortPortNames(names);
   return names;
 }
+
+std::vector<std::string> EnumerateSystemPorts() {
+  return EnumeratePortsIn("/sys/class/tty");
+}
