@@ -4,8 +4,8 @@
 #include <string>
 #include <system_error>
 
-#include "base/FileTimes.h"
 #include "base/FormatText.h"
+#include "base/LocalTime.h"
 #include "base/ProgramLocation.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +32,7 @@ fs::path ApplicationDirectory() {
 }
 
 fs::path BackupDirectoryFor(const fs::path& directory, std::time_t now) {
-  const std::tm local = LocalTime(now);
+  const std::tm local = LocalTimeOf(now);
   const std::string suffix =
       FormatText("-Before-%02d%02d%02d-%02d%02d%02d", local.tm_year % 100, local.tm_mon + 1,
                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);

@@ -7,11 +7,13 @@
 #include "base/Cancellation.h"
 #include "base/FileHandle.h"
 #include "base/JobConsole.h"
-#include "net/CurlHandles.h"
-#include "net/CurlTransfer.h"
 #include "net/DownloadProgress.h"
+#include "net/posix/CurlHandles.h"
+#include "net/posix/CurlTransfer.h"
 
 namespace {
+using File = FileHandle;
+
 struct Transfer {
   CURL* easy;
   std::FILE* file;
@@ -62,7 +64,7 @@ void ReportWriteFailure() {
 
 bool DownloadFile(const std::string& url, const std::string& localPath) {
   // The local file first: a path that cannot be written costs no network access.
-  FileHandle file = OpenFile(localPath, "wb");
+  File file(std::fopen(localPath.c_str(), "wb"));
   if (!file) {
     ConsolePrintf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
     return false;
