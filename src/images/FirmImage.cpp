@@ -13,14 +13,14 @@
 
 namespace {
 
-enum class FileType { kUnknown, kSRecord, kIntelHex, kBinary };
+enum class FileType { Unknown, SRecord, IntelHex, Binary };
 
 FileType TypeOfPath(const std::string& path) {
   const std::string extension = UpperAscii(std::filesystem::path(path).extension().string());
-  if (extension == ".S19") return FileType::kSRecord;
-  if (extension == ".HEX") return FileType::kIntelHex;
-  if (extension == ".BIN") return FileType::kBinary;
-  return FileType::kUnknown;
+  if (extension == ".S19") return FileType::SRecord;
+  if (extension == ".HEX") return FileType::IntelHex;
+  if (extension == ".BIN") return FileType::Binary;
+  return FileType::Unknown;
 }
 
 int HexDigit(char c) {
@@ -117,15 +117,15 @@ bool CFirmImage::fail(std::string text) {
 
 bool CFirmImage::readFile(const std::string& path) {
   const FileType type = TypeOfPath(path);
-  if (type == FileType::kUnknown) return fail("FILE : unknown file type");
+  if (type == FileType::Unknown) return fail("FILE : unknown file type");
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail("FILE : cannot be opened");
   const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return fail("FILE : cannot be read");
   switch (type) {
-    case FileType::kSRecord:
+    case FileType::SRecord:
       return readSRecords(content);
-    case FileType::kIntelHex:
+    case FileType::IntelHex:
       return readIntelHex(content);
     default:
       readBinary(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size()));
@@ -386,13 +386,13 @@ bool CFirmImage::writeFile(const std::string& path) const {
   if (!valid) return false;
   std::string content;
   switch (TypeOfPath(path)) {
-    case FileType::kSRecord:
+    case FileType::SRecord:
       content = toSRecords();
       break;
-    case FileType::kIntelHex:
+    case FileType::IntelHex:
       content = toIntelHex();
       break;
-    case FileType::kBinary:
+    case FileType::Binary:
       for (const ImageElement& element : elements) {
         content.append(element.data.begin(), element.data.end());
       }

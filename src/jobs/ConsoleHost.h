@@ -13,9 +13,9 @@ class ConsoleHost {
   virtual JobConsole& Open() = 0;
   // Runs on the caller's thread while the job runs on its own thread; returns
   // once `finished()` is true. Turns the user's Ctrl+C (or closing the console)
-  // into JobCancellation().Cancel(). `jobEnded` is called from the job thread
-  // once the job has finished, to wake the wait.
+  // into JobCancellation().Cancel().
   virtual void WaitForJob(const std::function<bool()>& finished) = 0;
+  // Called from the job thread once the job has finished, to wake WaitForJob.
   virtual void NotifyJobEnded() {}
   // Closes the console after the run.
   virtual void Close() {}

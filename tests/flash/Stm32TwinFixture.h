@@ -6,13 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "ScopedEnv.h"
 #include "VirtualStm32Device.h"
+
+// An STM32 twin that maps COM7 to its line while it lives and then restores
+// PUPDATE_PORT_MAP. One at a time: destroy the previous twin before starting
+// the next.
+class MappedStm32Device : public VirtualStm32Device {
+ public:
+  explicit MappedStm32Device(Stm32Options options)
+      : VirtualStm32Device(std::move(options)),
+        portMap_("PUPDATE_PORT_MAP", "COM7=" + PortPath()) {}
+
+ private:
+  ScopedEnv portMap_;
+};
 
 // A started STM32 twin reachable as COM7.
 inline std::unique_ptr<VirtualStm32Device> StartStm32Twin(Stm32Options options = {}) {
-  auto device = std::make_unique<VirtualStm32Device>(std::move(options));
+  auto device = std::make_unique<MappedStm32Device>(std::move(options));
   device->Start();
-  setenv("PUPDATE_PORT_MAP", ("COM7=" + device->PortPath()).c_str(), 1);
   return device;
 }
 
