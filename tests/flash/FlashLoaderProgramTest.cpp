@@ -27,3 +27,11 @@ TEST(FlashLoaderProgram, FailureWaitsForAKeyAndCtrlCEndsTheWait) {
   EXPECT_NE(loader.Output().find("This version is not intended to support the <missing> target\n"),
             std::string::npos);
 }
+
+TEST(FlashLoaderProgram, ABadParameterEndsWithAFailureStatus) {
+  TempDir dir;
+  ChildProcess loader(BuiltProgram("FlashLoader"), {"-v", "junk"}, {}, "", dir.path().string());
+  loader.CloseInput();
+  EXPECT_EQ(loader.Wait(), 1);
+  EXPECT_EQ(loader.Output(), "bad parameter [junk] \n");
+}

@@ -1,14 +1,13 @@
 #include "app/ui/DialogMode.h"
 
-#include <QApplication>
-
 #include "app/ui/ConsoleWindowHost.h"
+#include "app/ui/DialogApplication.h"
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/WinUIDlg.h"
 
 int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens) {
   int qtArgc = argc;
-  QApplication application(qtArgc, argv);
+  DialogApplication application(qtArgc, argv);
   QtSettingsStore settings;
   SettingsStore* previousSettings = SetSettingsStore(&settings);
   {
