@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     total += sector.size;
   }
   // Large maps are plausible but make slow inputs; their sizes are checked above.
-  if (total > (16u << 20)) return 0;
+  if (total > (1u << 20)) return 0;
   std::unique_ptr<CFirmImage> image;
   FUZZ_CHECK(createImageFromMap(map, image) == kImageSuccess && image, "a map builds an image");
   FUZZ_CHECK(image->elements.size() == map.sectors.size(), "one element per sector");

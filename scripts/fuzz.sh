@@ -37,11 +37,12 @@ fi
 # seeds in fuzz/corpus/<target> are only read.
 run_target() {
   local target=$1
-  local corpus="$build/corpus/$target" findings="$build/findings/$target"
+  # Absolute paths: a target may change its working directory.
+  local corpus="$PWD/$build/corpus/$target" findings="$PWD/$build/findings/$target"
   mkdir -p "$corpus" "$findings" "fuzz/corpus/$target"
   if "$build/fuzz/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/" \
-      "$corpus" "fuzz/corpus/$target" >"$build/$target.log" 2>&1; then
+      "$corpus" "$PWD/fuzz/corpus/$target" >"$build/$target.log" 2>&1; then
     echo "$target: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/$target.log" |
       grep -o '[0-9]*$') inputs in ${seconds}s, no finding"
   else
