@@ -120,6 +120,6 @@ TEST(VirtualMachineProgram, RemovesItsTemporaryContentAndRefusesBadOptions) {
            {"--chip", "f7"}, {"--fault", "smoke"}, {"--dialect"}, {"--bogus"}}) {
     ChildProcess bad(BuiltProgram("pupdate-sim"), args);
     EXPECT_EQ(bad.Wait(), 2) << args[0];
-    EXPECT_NE(bad.Output().find("usage: pupdate-sim"), std::string::npos);
+    EXPECT_NE(bad.Output().find("Usage: pupdate-sim"), std::string::npos);
   }
 }

@@ -2,11 +2,18 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 #include "app/ui/ConsoleWindowHost.h"
+#include "app/ui/DisplayCheck.h"
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/WinUIDlg.h"
 
 int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens) {
+  if (!DisplayReachable()) {
+    std::fprintf(stderr, "no display: set DISPLAY, or run a job by name; see --help\n");
+    return 1;
+  }
   int qtArgc = argc;
   QApplication application(qtArgc, argv);
   QtSettingsStore settings;
