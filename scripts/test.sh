@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (core, programs,
-# dialogs) and a build of the core tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# dialogs), a build of the core tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, a short run of every fuzz target and the
+# threaded tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,4 +20,8 @@ if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake --build build-asan -j"$jobs" --target pupdate_tests
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest -j"$jobs" --output-on-failure)
+fi
+
+if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_FUZZ:-0}" != 1 ]; then
+  ./scripts/fuzz.sh
 fi
