@@ -17,7 +17,9 @@ enum class FileType { Unknown, SRecord, IntelHex, Binary };
 
 FileType TypeOfPath(const std::string& path) {
   const std::string extension = UpperAscii(std::filesystem::path(path).extension().string());
-  if (extension == ".S19") return FileType::SRecord;
+  // The usual names of Motorola S-record files.
+  for (const char* srecord : {".S19", ".SREC", ".S28", ".S37", ".MOT"})
+    if (extension == srecord) return FileType::SRecord;
   if (extension == ".HEX") return FileType::IntelHex;
   if (extension == ".BIN") return FileType::Binary;
   return FileType::Unknown;
@@ -108,6 +110,10 @@ uint8_t SumOfAddress(uint32_t address) {
 }
 
 }  // namespace
+
+bool IsImageFileName(const std::string& path) {
+  return TypeOfPath(path) != FileType::Unknown;
+}
 
 bool CFirmImage::fail(std::string text) {
   valid = false;
