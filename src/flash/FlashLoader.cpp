@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "base/AsciiCase.h"
 #include "base/Cancellation.h"
 #include "base/FormatText.h"
 #include "base/Ini.h"
@@ -20,6 +19,7 @@
 #include "flash/OptionBytes.h"
 #include "images/DeviceMap.h"
 #include "images/FirmImage.h"
+#include "images/ImageFormat.h"
 
 namespace {
 constexpr int kSettleMs = 100;
@@ -130,10 +130,6 @@ std::optional<std::string> ParseSubOptions(const std::string& option,
 // The value of a sub-option that ParseSubOptions has checked.
 uint32_t HexValue(const SubOption& sub) {
   return ParseHex(sub.values.at(0)).value_or(0);
-}
-
-std::string UpperExtension(const std::string& path) {
-  return UpperAscii(std::filesystem::path(path).extension().string());
 }
 
 // The directory of the running program, with its trailing separator.
@@ -579,7 +575,8 @@ Outcome FlashLoaderRun::LoadDownloadImage(const DownloadRequest& request,
     return Fail();
   }
   // A binary file has no addresses of its own: it goes to the --a address.
-  if (UpperExtension(request.fileName) == ".BIN")
+  if (const ImageFormat* format = ImageFormatOfPath(request.fileName);
+      format != nullptr && !format->CarriesAddresses())
     for (ImageElement& element : image->elements) element.address = request.address;
   if (!HaveMap()) return Fail();
   filterByMap(*image, &*map_);

@@ -8,20 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "images/ImageElement.h"
+
+class ImageFormat;
+
 // Result codes of the image and map operations.
 inline constexpr uint32_t kImageSuccess = 0x12340000;
 // The file could not be opened, was of an unknown type or failed to parse.
 inline constexpr uint32_t kImageFileError = 0x12346005;
 // Any other failure: no image, no device map, the file could not be written.
 inline constexpr uint32_t kImageFailure = 0x12346008;
-
-// One address range of an image with its bytes; size == data.size() for
-// every element held by an image.
-struct ImageElement {
-  uint32_t address = 0;
-  uint32_t size = 0;
-  std::vector<uint8_t> data;
-};
 
 // A firmware image: address ranges with bytes. After a successful file read
 // the elements are sorted by address and no element ends exactly where the
@@ -56,6 +52,7 @@ class CFirmImage {
 
  private:
   bool fail(std::string text);
+  bool readWith(const ImageFormat& format, std::string_view content);
 };
 
 // True when the name's extension is one the image files are read and
