@@ -8,7 +8,7 @@
 #include <fstream>
 #include <random>
 
-#include "flash/FirmImage.h"
+#include "images/FirmImage.h"
 
 namespace {
 

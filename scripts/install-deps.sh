@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev zlib1g-dev libssl-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils zip unzip python3 nginx-light
+  clang libclang-rt-14-dev
+  git dpkg-dev man-db desktop-file-utils
+  locales fonts-dejavu-core
 )
 
 missing=()

@@ -77,7 +77,7 @@ class VirtualDevice {
   // Writes to the master, sleeping in poll() while it is full; false once
   // the device is stopping or the line is gone. Needs sendMutex_.
   bool WriteToLine(const uint8_t* data, size_t size);
-  // Sleeps `microseconds` unless the device is stopping.
+  // Hangs up the master side and wakes everything that waits on the line.
   void CloseLine();
   void Deliver(const uint8_t* data, size_t size);
   bool OnDeviceThread() const { return loopThread_.load() == std::this_thread::get_id(); }

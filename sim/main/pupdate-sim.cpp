@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "ProgramVersion.h"
 #include "SampleContent.h"
 #include "SimOptions.h"
 #include "UpdateServer.h"
@@ -101,6 +102,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(SimUsage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s\n", VersionLine("pupdate-sim").c_str());
     return 0;
   }
 

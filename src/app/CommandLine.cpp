@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
-#include "app/SplitText.h"
+#include "base/AsciiCase.h"
+#include "base/SplitText.h"
 
 std::vector<std::string> CommandLineTokens(const std::string& commandLine) {
   std::vector<std::string> tokens;
@@ -31,13 +32,6 @@ std::vector<std::string> CommandLineTokens(const std::string& commandLine) {
 }
 
 namespace {
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 // The last path component of the token cut at its first hyphen.
 std::string FileNamePart(const std::string& firstToken) {
   const auto hyphenPieces = SplitText(firstToken, '-');

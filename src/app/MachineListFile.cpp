@@ -1,6 +1,6 @@
 #include "app/MachineListFile.h"
 
-#include "app/SplitText.h"
+#include "base/SplitText.h"
 
 std::vector<MachineListEntry> ParseMachineList(const std::string& text) {
   std::vector<MachineListEntry> entries;

@@ -4,26 +4,15 @@
 
 #include "app/CommandLine.h"
 #include "app/MachineListFile.h"
-#include "app/ServerBaseUrl.h"
 #include "app/Settings.h"
-#include "app/SplitText.h"
+#include "base/AsciiCase.h"
+#include "base/SplitText.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 #include "serial/SerialCommunication.h"
 
 namespace {
 constexpr const char* kVersion = "251112";
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-  }
-  return true;
-}
 
 DialogAction Refuse(const char* message) {
   DialogAction action;
@@ -53,7 +42,7 @@ std::optional<size_t> FindStoredMachine(const std::vector<std::string>& names,
                                         const std::string& stored) {
   for (size_t step = 1; step <= names.size(); ++step) {
     const size_t index = step % names.size();
-    if (StartsWithIgnoringCase(names[index], stored)) return index;
+    if (StartsWithIgnoringAsciiCase(names[index], stored)) return index;
   }
   return std::nullopt;
 }
@@ -170,10 +159,7 @@ DialogAction MainDialogModel::LocalUpdateChosen(const DialogSelection& selection
 
 DialogAction MainDialogModel::OnDownloadOnlineFiles(const DialogSelection& selection) const {
   if (!selection.machineText) return Refuse(kNoMachineSelected);
-  std::string key = KeyOf(*selection.machineText);
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string key = UpperAscii(KeyOf(*selection.machineText));
   if (key == kKeyNone) return {};
   DialogAction action;
   action.kind = DialogAction::Kind::DownloadOnlineFiles;

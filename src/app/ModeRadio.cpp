@@ -1,32 +1,32 @@
 #include "app/ModeRadio.h"
 
-std::string ModeWord(ModeRadio mode) {
-  switch (mode) {
+#include "jobs/ModeTable.h"
+
+namespace {
+// The row of the table that a radio button stands for; null for None.
+std::unique_ptr<JobMode> ModeOf(ModeRadio radio) {
+  switch (radio) {
     case ModeRadio::Firmware:
-      return "Firmware";
+      return FindMode("FIRMWARE");
     case ModeRadio::Fpga:
-      return "FPGA";
+      return FindMode("FPGA");
     case ModeRadio::Initialize:
-      return "Initialize";
+      return FindMode("INITIALIZE");
     case ModeRadio::Application:
-      return "Application";
+      return FindMode("APPLICATION");
     case ModeRadio::None:
       break;
   }
-  return {};
+  return nullptr;
+}
+}  // namespace
+
+std::string ModeWord(ModeRadio mode) {
+  const auto row = ModeOf(mode);
+  return row ? row->dialogWord : std::string();
 }
 
 std::string LocalUpdateFilter(ModeRadio mode) {
-  switch (mode) {
-    case ModeRadio::Firmware:
-    case ModeRadio::Initialize:
-      return "Firmware (*.HEX) | *.HEX||";
-    case ModeRadio::Fpga:
-      return "FPGA Rom (*.BIN) | *.BIN||";
-    case ModeRadio::Application:
-      return "Application (*.ZIP) | *.ZIP||";
-    case ModeRadio::None:
-      break;
-  }
-  return {};
+  const auto row = ModeOf(mode);
+  return row ? row->localFileFilter : std::string();
 }

@@ -3,11 +3,12 @@
 #include <system_error>
 #include <vector>
 
-#include "app/ServerBaseUrl.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "jobs/JobDriver.h"
+#include "jobs/ModeTable.h"
 #include "net/HttpDownload.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
 std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,
@@ -19,13 +20,22 @@ std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFol
   return programFolder / folderName;
 }
 
+std::vector<std::string> DownloadModes() {
+  std::vector<std::string> words;
+  for (const JobMode& mode : CurrentModes()) {
+    if (mode.downloadedWithMachine) words.push_back(mode.word);
+  }
+  return words;
+}
+
 std::string DownloadListSpec(const std::string& upperKey, const std::string& mode) {
   return "PUpdate-" + upperKey + "-" + mode + ".exe";
 }
 
 std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode,
                             const std::string& fileName) {
-  if (mode == std::string("ETC")) return ServerBaseUrl() + "/ETC/" + fileName;
+  const auto row = FindMode(mode);
+  if (row && row->sharedFolder) return ServerBaseUrl() + "/" + mode + "/" + fileName;
   return ServerBaseUrl() + upperKey + "/" + mode + "/" + fileName;
 }
 
@@ -40,7 +50,7 @@ bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::
   std::error_code ignored;
   std::filesystem::create_directory(base, ignored);
 
-  for (const char* mode : kDownloadModes) {
+  for (const std::string& mode : DownloadModes()) {
     const std::filesystem::path modeFolder = base / mode;
     std::filesystem::create_directory(modeFolder, ignored);
     const std::vector<std::string> lines = ListServerFiles(DownloadListSpec(upperKey, mode), true);

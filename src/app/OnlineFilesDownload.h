@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include <vector>
+
 // The modes whose server files Download Online Files fetches, in order.
-inline constexpr const char* kDownloadModes[] = {"FIRMWARE", "FPGA", "SERVO", "STEP", "ETC"};
+std::vector<std::string> DownloadModes();
 
 // The folder that receives a machine's files: beside the program, named by
 // the upper-case key with every '/' turned into '_'.

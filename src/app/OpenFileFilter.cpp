@@ -1,6 +1,6 @@
 #include "app/OpenFileFilter.h"
 
-#include "app/SplitText.h"
+#include "base/SplitText.h"
 
 std::vector<OpenFileFilterEntry> SplitOpenFileFilter(const std::string& filter) {
   std::vector<OpenFileFilterEntry> entries;

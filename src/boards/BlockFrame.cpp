@@ -42,7 +42,7 @@ void BuildBlockFrame(const uint8_t* data, size_t length, BlockFrame& out) {
   ++state.nextSendBlock;
 }
 
-int ReceiveByte(uint8_t byte) {
+AnswerCode ReceiveByte(uint8_t byte) {
   TransferState& state = State();
   if (!state.inBlock) {
     switch (byte) {
@@ -50,30 +50,31 @@ int ReceiveByte(uint8_t byte) {
         state.inBlock = true;
         state.receiveBuffer[0] = byte;
         state.received = 1;
-        return NoAnswer;
+        return AnswerCode::NoAnswer;
       case kEot:
-        return EndOfTransfer;
+        return AnswerCode::EndOfTransfer;
       case kAck:
-        return Acknowledged;
+        return AnswerCode::Acknowledged;
       case kNak:
-        return Refused;
+        return AnswerCode::Refused;
       case kCan:
-        return Cancelled;
+        return AnswerCode::Cancelled;
       default:
-        return NoAnswer;
+        return AnswerCode::NoAnswer;
     }
   }
   state.receiveBuffer[state.received++] = byte;
-  if (state.received < kBlockFrameSize) return NoAnswer;
+  if (state.received < kBlockFrameSize) return AnswerCode::NoAnswer;
 
   state.inBlock = false;
   state.received = 0;
   const BlockFrame& block = state.receiveBuffer;
-  if (Crc16(block.data(), kBlockFrameSize) != 0) return BlockBad;
-  if (block[2] != static_cast<uint8_t>(~block[1])) return BlockBad;
+  if (Crc16(block.data(), kBlockFrameSize) != 0) return AnswerCode::BlockBad;
+  if (block[2] != static_cast<uint8_t>(~block[1])) return AnswerCode::BlockBad;
   if (block[1] != state.nextExpectedBlock) {
-    return static_cast<uint8_t>(block[1] + 1) == state.nextExpectedBlock ? BlockRepeated : BlockBad;
+    return static_cast<uint8_t>(block[1] + 1) == state.nextExpectedBlock ? AnswerCode::BlockRepeated
+                                                                         : AnswerCode::BlockBad;
   }
   ++state.nextExpectedBlock;
-  return BlockGood;
+  return AnswerCode::BlockGood;
 }

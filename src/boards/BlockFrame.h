@@ -22,7 +22,7 @@ inline constexpr uint8_t kBlockPadding = 0x1A;
 using BlockFrame = std::array<uint8_t, kBlockFrameSize>;
 
 // What a received byte amounts to.
-enum AnswerCode : int {
+enum class AnswerCode : int {
   BlockGood = 1,      // a whole block with the expected number: answer ACK
   BlockRepeated = 2,  // the previous block again: answer ACK
   BlockBad = 3,       // bad CRC, complement or number: answer NAK
@@ -44,4 +44,4 @@ void ResetBlockNumbers();
 void BuildBlockFrame(const uint8_t* data, size_t length, BlockFrame& out);
 
 // Feeds one byte of the board's stream through the block parser.
-int ReceiveByte(uint8_t byte);
+AnswerCode ReceiveByte(uint8_t byte);

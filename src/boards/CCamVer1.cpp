@@ -3,8 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "base/FormatText.h"
+#include "base/JobConsole.h"
 #include "boards/TextModeFile.h"
-#include "jobs/JobConsole.h"
 
 namespace {
 

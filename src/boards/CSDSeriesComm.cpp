@@ -1,7 +1,7 @@
 #include "boards/CSDSeriesComm.h"
 
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "boards/CSDSeriesComm.h"
 #include "boards/SettingFile.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
 
 namespace {
 

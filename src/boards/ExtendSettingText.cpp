@@ -3,7 +3,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "app/SplitText.h"
+#include "base/SplitText.h"
 
 float BoxTextToFloat(const std::string& text) {
   const char* first = text.c_str();

@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "boards/BlockCrc.h"
 #include "boards/BlockFrame.h"
 #include "boards/UpdateProtocol.h"
 #include "boards/UpgradeModeEntry.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
 
 namespace {
 bool ReadImage(const std::string& filePath, std::vector<uint8_t>& image) {
@@ -59,9 +59,9 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
   BlockFrame frame{};
   // The first block follows the selector at once; every further block waits
   // for the ACK of the one before, and a NAK repeats the last frame.
-  int code = Acknowledged;
+  AnswerCode code = AnswerCode::Acknowledged;
   for (;;) {
-    if (code == Acknowledged) {
+    if (code == AnswerCode::Acknowledged) {
       if (sent == total) break;
       const size_t offset = sent * kBlockDataSize;
       BuildBlockFrame(image.data() + offset, std::min(kBlockDataSize, image.size() - offset),
@@ -72,14 +72,14 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
       }
       ++sent;
       ConsolePrintf("%d/%d\r", static_cast<int>(sent), static_cast<int>(total));
-    } else if (code == Refused) {
+    } else if (code == AnswerCode::Refused) {
       if (!board.Write(frame.data(), frame.size())) {
         ConsoleWrite("\r\nComport write failed.\r\n");
         return Abandon(board);
       }
     }
     code = board.WaitForAnswer(JobCancellation());
-    if (code == NoAnswer && JobCancelled()) return Abandon(board);
+    if (code == AnswerCode::NoAnswer && JobCancelled()) return Abandon(board);
   }
 
   board.WriteByte(kEot);

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ ImitationComm::~ImitationComm() {
 
 ImitationComm::LoadResult ImitationComm::LoadRecordFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return LoadResult::kOpenFailed;
+  if (!file) return LoadResult::OpenFailed;
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                    std::istreambuf_iterator<char>());
 
@@ -85,7 +85,7 @@ ImitationComm::LoadResult ImitationComm::LoadRecordFile(const std::string& path)
   masterDone_ = false;
   slaveDone_ = false;
   problem_ = FindProblem(oddRecords, emptyRecords);
-  return problem_.empty() ? LoadResult::kLoaded : LoadResult::kUnplayable;
+  return problem_.empty() ? LoadResult::Loaded : LoadResult::Unplayable;
 }
 
 std::string ImitationComm::FindProblem(const std::vector<size_t>& oddRecords,

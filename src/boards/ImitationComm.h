@@ -15,10 +15,10 @@
 class ImitationComm : public SerialCommunication {
  public:
   enum class LoadResult {
-    kLoaded,
-    kOpenFailed,
+    Loaded,
+    OpenFailed,
     // The recording cannot end a replay; Problem() says why.
-    kUnplayable,
+    Unplayable,
   };
 
   ImitationComm() = default;

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
+#include "base/JobConsole.h"
 #include "boards/ImitationComm.h"
-#include "jobs/JobConsole.h"
 
 int RunImitation(const std::vector<std::string>& arguments) {
   ImitationComm imitation;
@@ -22,12 +22,12 @@ int RunImitation(const std::vector<std::string>& arguments) {
   imitation.Configure(settings);
 
   switch (imitation.LoadRecordFile(recordPath)) {
-    case ImitationComm::LoadResult::kLoaded:
+    case ImitationComm::LoadResult::Loaded:
       break;
-    case ImitationComm::LoadResult::kOpenFailed:
+    case ImitationComm::LoadResult::OpenFailed:
       ConsolePrintf("Record file open failed. (%s)", recordPath.c_str());
       return 0;
-    case ImitationComm::LoadResult::kUnplayable:
+    case ImitationComm::LoadResult::Unplayable:
       // Such a replay could never end; refuse it before touching the drive.
       ConsolePrintf("Record file cannot be replayed: %s. (%s)\r\n", imitation.Problem().c_str(),
                     recordPath.c_str());

@@ -1,11 +1,11 @@
 #include "boards/SettingFile.h"
 
+#include "base/JobConsole.h"
 #include "boards/TextModeFile.h"
-#include "jobs/JobConsole.h"
 
 namespace {
 
-enum class ReadState { kName, kValue, kGap, kDescription };
+enum class ReadState { Name, Value, Gap, Description };
 
 bool IsSeparator(char c) {
   return c == '\t' || c == ' ' || c == '/';
@@ -22,47 +22,47 @@ bool LoadSettingFile(const std::string& path, SettingTable& table) {
     return false;
   }
 
-  ReadState state = ReadState::kName;
+  ReadState state = ReadState::Name;
   std::string collected;
   for (const char c : content) {
     if (static_cast<unsigned char>(c) == 0xFF) break;  // taken as the end of the file
     switch (state) {
-      case ReadState::kName:
+      case ReadState::Name:
         if (c == '=') {
           table.names.push_back(collected);
           collected.clear();
-          state = ReadState::kValue;
+          state = ReadState::Value;
         } else if (c == '\n') {
           collected.clear();
         } else {
           collected.push_back(c);
         }
         break;
-      case ReadState::kValue:
+      case ReadState::Value:
         if (IsSeparator(c)) {
           table.values.push_back(collected);
           collected.clear();
-          state = ReadState::kGap;
+          state = ReadState::Gap;
         } else {
           collected.push_back(c);
         }
         break;
-      case ReadState::kGap:
+      case ReadState::Gap:
         if (IsSeparator(c)) break;
-        state = ReadState::kDescription;
+        state = ReadState::Description;
         [[fallthrough]];
-      case ReadState::kDescription:
+      case ReadState::Description:
         if (c == '\n') {
           table.descriptions.push_back(collected);
           collected.clear();
-          state = ReadState::kName;
+          state = ReadState::Name;
         } else if (c != '\r') {
           collected.push_back(c);
         }
         break;
     }
   }
-  if (state == ReadState::kDescription) table.descriptions.push_back(collected);
+  if (state == ReadState::Description) table.descriptions.push_back(collected);
 
   if (table.names.size() == table.values.size() &&
       table.values.size() == table.descriptions.size()) {

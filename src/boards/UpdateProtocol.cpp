@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 UpdateProtocol::UpdateProtocol() = default;
 
@@ -10,10 +10,10 @@ UpdateProtocol::~UpdateProtocol() {
   Close();
 }
 
-int UpdateProtocol::TakeAnswer() {
+AnswerCode UpdateProtocol::TakeAnswer() {
   std::lock_guard guard(lock_);
-  const int code = lastCode_;
-  lastCode_ = NoAnswer;
+  const AnswerCode code = lastCode_;
+  lastCode_ = AnswerCode::NoAnswer;
   return code;
 }
 
@@ -27,15 +27,16 @@ bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel) {
   return cancel.Wait(guard, changed_, [this] { return started_; });
 }
 
-int UpdateProtocol::WaitForAnswer(const CancelToken& cancel) {
+AnswerCode UpdateProtocol::WaitForAnswer(const CancelToken& cancel) {
   std::unique_lock guard(lock_);
-  if (!cancel.Wait(guard, changed_, [this] { return lastCode_ != NoAnswer; })) return NoAnswer;
-  const int code = lastCode_;
-  lastCode_ = NoAnswer;
+  if (!cancel.Wait(guard, changed_, [this] { return lastCode_ != AnswerCode::NoAnswer; }))
+    return AnswerCode::NoAnswer;
+  const AnswerCode code = lastCode_;
+  lastCode_ = AnswerCode::NoAnswer;
   return code;
 }
 
-void UpdateProtocol::Post(int code) {
+void UpdateProtocol::Post(AnswerCode code) {
   {
     std::lock_guard guard(lock_);
     lastCode_ = code;
@@ -60,22 +61,22 @@ void UpdateProtocol::OnReceive() {
         }
         continue;
       }
-      const int code = ReceiveByte(byte);
+      const AnswerCode code = ReceiveByte(byte);
       switch (code) {
-        case BlockGood:
-        case BlockRepeated:
+        case AnswerCode::BlockGood:
+        case AnswerCode::BlockRepeated:
           WriteByte(kAck);
           break;
-        case BlockBad:
+        case AnswerCode::BlockBad:
           WriteByte(kNak);
           break;
-        case EndOfTransfer:
+        case AnswerCode::EndOfTransfer:
           WriteByte(kAck);
           Post(code);
           break;
-        case Acknowledged:
-        case Refused:
-        case Cancelled:
+        case AnswerCode::Acknowledged:
+        case AnswerCode::Refused:
+        case AnswerCode::Cancelled:
           Post(code);
           break;
         default:

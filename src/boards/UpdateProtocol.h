@@ -17,22 +17,22 @@ class UpdateProtocol : public SerialCommunication {
   ~UpdateProtocol() override;
 
   // The last posted answer, set back to NoAnswer in the same step.
-  int TakeAnswer();
+  AnswerCode TakeAnswer();
   bool IsStarted() const;
 
   // Sleeps until the board has announced upgrade mode; false when cancelled.
   bool WaitUntilStarted(const CancelToken& cancel);
   // Sleeps until an answer is posted and takes it; NoAnswer when cancelled.
-  int WaitForAnswer(const CancelToken& cancel);
+  AnswerCode WaitForAnswer(const CancelToken& cancel);
 
  protected:
   void OnReceive() override;
 
  private:
-  void Post(int code);
+  void Post(AnswerCode code);
 
   mutable std::mutex lock_;
   std::condition_variable changed_;
-  int lastCode_ = NoAnswer;
+  AnswerCode lastCode_ = AnswerCode::NoAnswer;
   bool started_ = false;
 };

@@ -1,8 +1,8 @@
 #include "boards/UpgradeModeEntry.h"
 
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "boards/BoardLine.h"
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
 
 void PrintAutomaticEntryPrompt() {
   ConsoleWrite("\r\n");

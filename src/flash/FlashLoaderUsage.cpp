@@ -1,5 +1,5 @@
+#include "base/JobConsole.h"
 #include "flash/FlashLoader.h"
-#include "jobs/JobConsole.h"
 
 void printFlashLoaderUsage() {
   static const char* const kLines[] = {

@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "jobs/InstallLocation.h"
-#include "jobs/JobConsole.h"
 #include "jobs/ZipArchive.h"
 
 namespace fs = std::filesystem;

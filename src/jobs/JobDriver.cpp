@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "jobs/JobSpec.h"
+#include "jobs/ModeTable.h"
 #include "jobs/UpdateStep.h"
 #include "net/HttpDownload.h"
 #include "net/ServerFiles.h"
@@ -91,12 +92,9 @@ bool RunJob(int argc, const char* const* argv) {
 std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList) {
   JobSpec job = ParseJobSpec(jobSpec);
   if (!job.valid) return {};
-  static const char* const kListedModes[] = {"FPGA",  "FIRMWARE", "INITIALIZE", "APPLICATION",
-                                             "SERVO", "STEP",     "ETC"};
-  bool known = false;
-  for (const char* mode : kListedModes) known = known || job.mode == mode;
-  if (!known) return {};
-  if (job.mode == "ETC") job.machine = ".";
+  const auto mode = FindMode(job.mode);
+  if (!mode) return {};
+  if (mode->sharedFolder) job.machine = ".";
   if (!DownloadFile(ListUrl(job.machine, job.listMode, standardList), kFileListName)) return {};
   return ReadLines(kFileListName);
 }

@@ -1,6 +1,8 @@
 #include "jobs/JobSpec.h"
 
-#include "app/SplitText.h"
+#include "base/AsciiCase.h"
+#include "base/SplitText.h"
+#include "jobs/ModeTable.h"
 
 JobSpec ParseJobSpec(const std::string& text) {
   JobSpec job;
@@ -10,31 +12,21 @@ JobSpec ParseJobSpec(const std::string& text) {
     return job;
   }
   const auto dotPieces = SplitText(pathPieces.back(), '.');
-  std::string name = dotPieces.empty() ? std::string() : dotPieces.front();
-  for (char& c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string name = UpperAscii(dotPieces.empty() ? std::string() : dotPieces.front());
   job.name = name;
   const auto pieces = SplitText(name, '-');
   job.valid = !pieces.empty() && pieces[0] == "PUPDATE";
   if (pieces.size() >= 2 && pieces.size() <= 4) job.machine = pieces[1];
   if (pieces.size() >= 3 && pieces.size() <= 4) job.mode = pieces[2];
   if (pieces.size() == 4) job.port = pieces[3];
-  job.listMode = job.mode == "INITIALIZE" ? std::string("FIRMWARE") : job.mode;
+  const auto mode = FindMode(job.mode);
+  job.listMode = mode ? mode->listMode : job.mode;
   return job;
 }
 
 bool BannerLabel(const std::string& mode, std::string& label) {
-  if (mode == "FIRMWARE" || mode == "FPGA") {
-    label = "Update ";
-  } else if (mode == "INITIALIZE") {
-    label = "";
-  } else if (mode == "APPLICATION") {
-    label = "Install ";
-  } else if (mode == "SERVO" || mode == "STEP") {
-    label = "Drive Setting";
-  } else {
-    return false;
-  }
+  const auto row = FindMode(mode);
+  if (!row || !row->performed) return false;
+  label = row->bannerLabel;
   return true;
 }

@@ -1,31 +1,17 @@
 #include "jobs/TerminalConsoleHost.h"
 
-#include <poll.h>
-#include <signal.h>
-
 #include <condition_variable>
 #include <mutex>
 
-#include "jobs/Cancellation.h"
-#include "jobs/TerminalConsole.h"
+#include "base/TerminalConsole.h"
 
 namespace {
-struct sigaction previousInt;
-struct sigaction previousHup;
 std::mutex endMutex;
 std::condition_variable endSignal;
-
-void CancelOnSignal(int) {
-  JobCancellation().CancelFromSignal();
-}
 }  // namespace
 
 JobConsole& TerminalConsoleHost::Open() {
-  struct sigaction action {};
-  action.sa_handler = CancelOnSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, &previousInt);
-  ::sigaction(SIGHUP, &action, &previousHup);
+  CancelJobOnInterrupt();
   return TerminalConsole::Instance();
 }
 
@@ -41,8 +27,7 @@ void TerminalConsoleHost::NotifyJobEnded() {
 }
 
 void TerminalConsoleHost::Close() {
-  ::sigaction(SIGINT, &previousInt, nullptr);
-  ::sigaction(SIGHUP, &previousHup, nullptr);
+  RestoreInterruptHandling();
 }
 
 TerminalConsoleHost& TerminalConsoleHost::Instance() {

@@ -1,47 +1,26 @@
 #include "jobs/UpdateStep.h"
 
-#include <map>
-#include <mutex>
-
-#include "boards/DriveSetting.h"
-#include "boards/FpgaUpgrade.h"
-#include "boards/ProtocolImitation.h"
-#include "flash/ControlBoardUpdate.h"
-#include "jobs/ApplicationInstall.h"
-#include "jobs/JobConsole.h"
-
-namespace {
-std::mutex overrideMutex;
-std::map<std::string, UpdateStepFunction>& Overrides() {
-  static std::map<std::string, UpdateStepFunction> overrides;
-  return overrides;
-}
-}  // namespace
+#include "base/JobConsole.h"
 
 void OverrideUpdateStep(const std::string& mode, UpdateStepFunction step) {
-  std::lock_guard lock(overrideMutex);
-  if (step) {
-    Overrides()[mode] = std::move(step);
-  } else {
-    Overrides().erase(mode);
+  ModeTable table = CurrentModes();
+  for (JobMode& row : table) {
+    if (row.word != mode) continue;
+    if (step) {
+      row.step = std::move(step);
+    } else {
+      for (const JobMode& own : ProgramModes()) {
+        if (own.word == mode) row.step = own.step;
+      }
+    }
+    break;
   }
+  InstallModeTable(std::move(table));
 }
 
 bool PerformUpdateStep(const JobSpec& job, const std::string& file) {
-  UpdateStepFunction overridden;
-  {
-    std::lock_guard lock(overrideMutex);
-    auto found = Overrides().find(job.mode);
-    if (found != Overrides().end()) overridden = found->second;
-  }
-  if (overridden) return overridden(job, file);
-
-  if (job.mode == "FIRMWARE") return updateControlBoard(job.port, file, false);
-  if (job.mode == "INITIALIZE") return updateControlBoard(job.port, file, true);
-  if (job.mode == "FPGA") return UpgradeFpga(job.port, file);
-  if (job.mode == "APPLICATION") return InstallApplication(file);
-  if (job.mode == "SERVO") return RunDriveSetting({file, job.port, "9600"}) != 0;
-  if (job.mode == "STEP") return RunImitation({file, job.port, "9600"}) != 0;
+  const auto mode = FindMode(job.mode);
+  if (mode && mode->step) return mode->step(job, file);
   ConsolePrintf("Unknown mode.\r\n");
   return false;
 }

@@ -1,14 +1,15 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "jobs/JobSpec.h"
+#include "jobs/ModeTable.h"
 
-// The one dispatch point from a job's mode to the step that performs it.
+// The one dispatch point from a job's mode to the step that performs it: the
+// step of the mode's row in the table in force.
 bool PerformUpdateStep(const JobSpec& job, const std::string& file);
 
-// Replaces the step of one mode (an empty function restores the real one).
-// Used by tests that exercise the job driver without a device.
-using UpdateStepFunction = std::function<bool(const JobSpec& job, const std::string& file)>;
+// Replaces the step of one mode in the table in force (an empty function
+// restores the program's own). Used by tests that exercise the job driver
+// without a device; InstallModeTable swaps whole tables.
 void OverrideUpdateStep(const std::string& mode, UpdateStepFunction step);

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ExtractedFile.h"
 #include "jobs/ZipItemData.h"
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "jobs/JobConsole.h"
+#include "base/FormatText.h"
+#include "base/JobConsole.h"
 
 namespace {
 constexpr int kBarWidth = 50;

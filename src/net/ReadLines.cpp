@@ -1,20 +1,18 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/FileHandle.h"
 #include "net/ServerFiles.h"
 
 namespace {
 // A line, its line feed included, fits a reading buffer of 1024 bytes.
 constexpr size_t kMaxLineBytes = 1023;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 }  // namespace
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+  FileHandle file = OpenFile(path, "r");
   if (!file) return lines;
 
   std::string line;

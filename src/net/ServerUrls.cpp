@@ -1,5 +1,5 @@
-#include "app/ServerBaseUrl.h"
-#include "jobs/JobConsole.h"
+#include "base/FormatText.h"
+#include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList) {
@@ -33,4 +33,11 @@ std::string PrintableServerFileName(const std::string& name) {
         c < 0x20 || c == 0x7F ? FormatText("\\x%02X", c) : std::string(1, static_cast<char>(c));
   }
   return shown;
+}
+
+std::string PrintableServerReply(const std::string& reply) {
+  constexpr size_t kShownBytes = 64;
+  if (reply.size() <= kShownBytes) return PrintableServerFileName(reply);
+  return PrintableServerFileName(reply.substr(0, kShownBytes)) +
+         FormatText("... (%zu bytes)", reply.size());
 }

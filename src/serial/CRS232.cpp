@@ -1,45 +1,17 @@
 #include "serial/CRS232.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 
-#include "serial/LineSettings.h"
+#include "base/Cancellation.h"
 #include "serial/PortNames.h"
-#include "serial/PortWait.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-bool SetModemLines(int fd, int lines, bool on) {
-  if (fd < 0) return false;
-  return ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &lines) == 0;
-}
-
-// A pseudo-terminal keeps no parity bit. The C library reports the dropped
-// bit as an error once the line has been configured before, although the
-// settings were applied; accept that on pseudo-terminals only.
-bool ParityDroppedByPseudoTerminal(int fd, const termios& wanted) {
-  struct stat info {};
-  if (errno != EINVAL || ::fstat(fd, &info) != 0) return false;
-  const unsigned int deviceMajor = major(info.st_rdev);
-  if (deviceMajor < 136 || deviceMajor > 143) return false;
-  termios applied{};
-  return ::tcgetattr(fd, &applied) == 0 && cfgetospeed(&applied) == cfgetospeed(&wanted) &&
-         (applied.c_cflag & CSIZE) == (wanted.c_cflag & CSIZE);
-}
 }  // namespace
 
 CRS232::~CRS232() {
-  if (fd_ >= 0) Close();
+  if (port_.IsOpen()) Close();
 }
 
 bool CRS232::Open() {
@@ -47,29 +19,23 @@ bool CRS232::Open() {
       parity < 0 || parity > 2 || !(stopBits >= 1.0f && stopBits <= 2.0f)) {
     return false;
   }
-  if (fd_ >= 0) Close();  // never leak a descriptor on a second Open
+  if (port_.IsOpen()) Close();  // never leak a descriptor on a second Open
 
   const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
   const std::string path = ResolvePortName(name);
   if (path.empty()) return false;
-  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return false;
+  // POSIX knows one or two stop bits; one and a half goes out as two.
+  const PortLine line{baudRate, dataBits, parity, stopBits != 1.0f};
+  const PortOpenResult opened = port_.Open(path, line);
+  if (opened == PortOpenResult::OpenFailed) return false;
 
   // From here a failure leaves the port open; the caller closes it.
   isOpen = 1;
   SetTimeouts(5000);
-
-  termios settings{};
-  if (::tcgetattr(fd_, &settings) != 0) return false;
-  MakeRawLine(&settings);
-  if (!SetLineSpeed(&settings, baudRate)) return false;
-  // POSIX knows one or two stop bits; one and a half goes out as two.
-  const bool twoStopBits = stopBits != 1.0f;
-  if (!SetLineFormat(&settings, dataBits, parity, twoStopBits)) return false;
-  if (::tcsetattr(fd_, TCSANOW, &settings) != 0 && !ParityDroppedByPseudoTerminal(fd_, settings))
-    return false;
+  if (opened != PortOpenResult::Opened) return false;
   // Devices without modem lines (pseudo-terminals) refuse this; that is fine.
-  SetModemLines(fd_, TIOCM_DTR | TIOCM_RTS, lineControlOnOpen);
+  port_.SetDtr(lineControlOnOpen);
+  port_.SetRts(lineControlOnOpen);
   return true;
 }
 
@@ -94,20 +60,19 @@ CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline
   *done = 0;
   bool waitedReady = false;
   while (*done < count) {
-    const ssize_t n = ::read(fd_, buffer + *done, static_cast<size_t>(count - *done));
+    const long n = port_.ReadNow(buffer + *done, static_cast<size_t>(count - *done));
     if (n > 0) {
       *done += static_cast<int>(n);
       waitedReady = false;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return Transfer::Failed;
+    if (n < 0) return Transfer::Failed;
     // Raw mode reports "nothing yet" as 0; after poll() said readable it is
     // the end of the line.
     if (waitedReady) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (WaitForPort(fd_, POLLIN, wait)) {
+    switch (port_.WaitReadable(wait, JobCancellation())) {
       case PortWaitResult::Ready:
         waitedReady = true;
         break;
@@ -126,16 +91,15 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
                                     int* done) {
   *done = 0;
   while (*done < count) {
-    const ssize_t n = ::write(fd_, buffer + *done, static_cast<size_t>(count - *done));
+    const long n = port_.WriteNow(buffer + *done, static_cast<size_t>(count - *done));
     if (n > 0) {
       *done += static_cast<int>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return Transfer::Failed;
+    if (n < 0) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (WaitForPort(fd_, POLLOUT, wait)) {
+    switch (port_.WaitWritable(wait, JobCancellation())) {
       case PortWaitResult::Ready:
         break;
       case PortWaitResult::TimedOut:
@@ -151,7 +115,7 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
 
 int CRS232::Write(int count, uint8_t* buffer) {
   if (buffer == nullptr) return 0;
-  if (fd_ < 0 || count < 0) return -1;
+  if (!port_.IsOpen() || count < 0) return -1;
   if (echoMode != 2) {
     int written = 0;
     if (WriteBytes(buffer, count, TransferDeadline(count), &written) == Transfer::Failed) {
@@ -172,7 +136,7 @@ int CRS232::Write(int count, uint8_t* buffer) {
 
 int CRS232::Read(int count, uint8_t* buffer) {
   if (buffer == nullptr) return 0;
-  if (fd_ < 0 || count < 0) return -1;
+  if (!port_.IsOpen() || count < 0) return -1;
   if (echoMode == 0 || echoMode == 2) {
     int read = 0;
     if (ReadBytes(buffer, count, TransferDeadline(count), &read) == Transfer::Failed) return -1;
@@ -193,16 +157,15 @@ int CRS232::Read(int count, uint8_t* buffer) {
 }
 
 bool CRS232::SetRts(bool on) {
-  return SetModemLines(fd_, TIOCM_RTS, on);
+  return port_.SetRts(on);
 }
 
 bool CRS232::SetDtr(bool on) {
-  return SetModemLines(fd_, TIOCM_DTR, on);
+  return port_.SetDtr(on);
 }
 
 int CRS232::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  port_.Close();
   isOpen = 0;
   return 0;
 }

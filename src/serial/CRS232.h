@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/SerialPort.h"
+
 // The synchronous port of the bootloader link: blocking reads and writes with
 // time-outs, an optional echo discipline, and the RTS and DTR lines.
 // Configuration fields are written by the caller before Open().
@@ -55,5 +57,5 @@ class CRS232 {
   // How long the next wait may take: the quiet time, bounded by the deadline.
   int NextWaitMs(Deadline deadline) const;
 
-  int fd_ = -1;
+  SerialPort port_;
 };

@@ -9,3 +9,7 @@
 // (type 0) are left out. When the directory cannot be read, one line goes to
 // standard error and only the aliases are listed.
 std::vector<std::string> EnumeratePortsIn(const std::string& ttyClassDir);
+
+// The same for this system's own list (/sys/class/tty on Linux, the registry
+// on Win32). Implemented by the platform's backend file.
+std::vector<std::string> EnumerateSystemPorts();

@@ -1,12 +1,11 @@
 #include "serial/PortNames.h"
 
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <string_view>
 #include <utility>
+
+#include "base/AsciiCase.h"
+#include "serial/PortDevices.h"
 
 namespace {
 struct PortAlias {
@@ -41,42 +40,13 @@ std::vector<PortAlias> ParsePortMap() {
   return aliases;
 }
 
-bool IsCharacterDevice(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
-}
-
-// A device directly under /dev whose name matches without regard to case; an
-// exact match wins.
-std::string FindDevice(const std::string& name) {
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
-    return {};
-  }
-  const std::string exact = "/dev/" + name;
-  if (IsCharacterDevice(exact)) return exact;
-  DIR* dir = ::opendir("/dev");
-  if (dir == nullptr) return {};
-  std::string found;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
-    const std::string candidate = std::string("/dev/") + entry->d_name;
-    if (IsCharacterDevice(candidate) && (found.empty() || candidate < found)) found = candidate;
-  }
-  ::closedir(dir);
-  return found;
-}
 }  // namespace
 
 std::string ResolvePortName(const std::string& name) {
   for (const PortAlias& alias : ParsePortMap()) {
-    if (::strcasecmp(alias.name.c_str(), name.c_str()) == 0) return alias.path;
+    if (EqualsIgnoringAsciiCase(alias.name, name)) return alias.path;
   }
-  if (std::string device = FindDevice(name); !device.empty()) return device;
-  if (!name.empty() && name.front() == '/') {
-    struct stat info {};
-    if (::stat(name.c_str(), &info) == 0) return name;
-  }
-  return {};
+  return DevicePathOfPort(name);
 }
 
 std::vector<std::string> PortAliasNames() {

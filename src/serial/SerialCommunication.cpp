@@ -1,18 +1,12 @@
 #include "serial/SerialCommunication.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string_view>
 
-#include "jobs/JobConsole.h"
-#include "serial/LineSettings.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
+#include "base/WakeUp.h"
 #include "serial/PortEnumeration.h"
 #include "serial/PortNames.h"
-#include "serial/PortWait.h"
 
 namespace {
 // A write that makes no progress for this long fails: the other end has
@@ -33,33 +27,15 @@ void SerialCommunication::Configure(const SerialSettings& settings) {
   settings_ = settings;
 }
 
-bool SerialCommunication::ApplySettings(int fd) const {
-  termios line{};
-  if (::tcgetattr(fd, &line) != 0) return false;
-  MakeRawLine(&line);
-  if (!SetLineSpeed(&line, settings_.baudRate)) return false;
-  // 1 and 2 are what they say; anything else asks for one and a half, which
-  // POSIX does not have: two is the nearest.
-  if (!SetLineFormat(&line, settings_.dataBits, settings_.parity, settings_.stopBits != 1)) {
-    return false;
-  }
-  return ::tcsetattr(fd, TCSANOW, &line) == 0;
-}
-
 // What the reader thread needs beyond the object: shared, so that a reader
 // that was let go by a Close from inside OnReceive never sees them freed.
 struct SerialCommunication::ReaderControl {
-  int wake[2] = {-1, -1};
+  WakeUp wake;
   std::atomic<bool> stop{false};
-  ~ReaderControl() {
-    for (int fd : wake) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
 };
 
 bool SerialCommunication::Open() {
-  if (IsOpen() || fd_ >= 0) Close();
+  if (IsOpen() || port_.IsOpen()) Close();
   SerialSettings settings;
   {
     std::lock_guard lock(stateMutex_);
@@ -67,17 +43,18 @@ bool SerialCommunication::Open() {
   }
   const std::string path = ResolvePortName(settings.portName);
   if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  // 1 and 2 are what they say; anything else asks for one and a half, which
+  // POSIX does not have: two is the nearest.
+  const PortLine line{settings.baudRate, settings.dataBits, settings.parity,
+                      settings.stopBits != 1};
   auto control = std::make_shared<ReaderControl>();
-  if (!ApplySettings(fd) || ::pipe2(control->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-    ::close(fd);
+  if (port_.Open(path, line) != PortOpenResult::Opened || control->wake.NativeHandle() < 0) {
+    port_.Close();
     return false;
   }
-  fd_ = fd;
   control_ = control;
   stopRequested_.store(false, std::memory_order_release);
-  reader_ = std::thread([this, control, fd] { ReaderLoop(control, fd); });
+  reader_ = std::thread([this, control] { ReaderLoop(control); });
   std::lock_guard lock(stateMutex_);
   isOpen_ = true;
   return true;
@@ -88,8 +65,7 @@ void SerialCommunication::StopReader(int /*timeoutMs*/) {
   stopRequested_.store(true, std::memory_order_release);
   if (control_) {
     control_->stop.store(true, std::memory_order_release);
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = ::write(control_->wake[1], &byte, 1);
+    control_->wake.Signal();
   }
   if (reader_.get_id() == std::this_thread::get_id()) {
     // Closed from inside OnReceive: the loop ends as soon as that returns,
@@ -103,9 +79,8 @@ void SerialCommunication::StopReader(int /*timeoutMs*/) {
 
 bool SerialCommunication::Close() {
   StopReader(100);
-  const bool wasOpen = fd_ >= 0;
-  if (wasOpen) ::close(fd_);
-  fd_ = -1;
+  const bool wasOpen = port_.IsOpen();
+  port_.Close();
   // Last, so that whoever sees the port closed also sees the descriptor gone.
   std::lock_guard lock(stateMutex_);
   isOpen_ = false;
@@ -121,17 +96,18 @@ bool SerialCommunication::Write(const void* buffer, size_t length, size_t* writt
   size_t local = 0;
   size_t& done = written != nullptr ? *written : local;
   done = 0;
-  if (fd_ < 0 || (buffer == nullptr && length > 0)) return false;
+  if (!port_.IsOpen() || (buffer == nullptr && length > 0)) return false;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   while (done < length) {
-    const ssize_t n = ::write(fd_, bytes + done, length - done);
+    const long n = port_.WriteNow(bytes + done, length - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return false;
-    if (WaitForPort(fd_, POLLOUT, kWriteStallMs) != PortWaitResult::Ready) return false;
+    if (n < 0) return false;
+    if (port_.WaitWritable(kWriteStallMs, JobCancellation()) != PortWaitResult::Ready) {
+      return false;
+    }
   }
   return true;
 }
@@ -144,22 +120,15 @@ bool SerialCommunication::Read(void* buffer, size_t max, size_t* count) {
   size_t local = 0;
   size_t& got = count != nullptr ? *count : local;
   got = 0;
-  if (fd_ < 0 || (buffer == nullptr && max > 0)) return false;
-  for (;;) {
-    const ssize_t n = ::read(fd_, buffer, max);
-    if (n >= 0) {
-      got = static_cast<size_t>(n);
-      return true;
-    }
-    if (errno == EINTR) continue;
-    return errno == EAGAIN;
-  }
+  if (!port_.IsOpen() || (buffer == nullptr && max > 0)) return false;
+  const long n = port_.ReadNow(buffer, max);
+  if (n < 0) return false;
+  got = static_cast<size_t>(n);
+  return true;
 }
 
 bool SerialCommunication::SetBaudRate(int baud) {
-  termios line{};
-  if (fd_ >= 0 && ::tcgetattr(fd_, &line) == 0 && SetLineSpeed(&line, baud) &&
-      ::tcsetattr(fd_, TCSANOW, &line) == 0) {
+  if (port_.SetBaudRate(baud)) {
     std::lock_guard lock(stateMutex_);
     settings_.baudRate = baud;
     return true;
@@ -176,28 +145,20 @@ void SerialCommunication::OnReceive() {
   }
 }
 
-void SerialCommunication::ReaderLoop(std::shared_ptr<ReaderControl> control, int port) {
-  const int wake = control->wake[0];
+void SerialCommunication::ReaderLoop(std::shared_ptr<ReaderControl> control) {
   const auto stopped = [&] { return control->stop.load(std::memory_order_acquire); };
   while (!stopped()) {
-    pollfd fds[2] = {{port, POLLIN, 0}, {wake, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
+    const PortInput input = port_.WaitForInput(control->wake);
+    if (input == PortInput::Woken || input == PortInput::Failed || stopped()) break;
+    if (input == PortInput::LineGone) {
+      // Sleep until Close instead of spinning on a dead line.
+      while (!stopped()) control->wake.Wait(-1);
       break;
     }
-    if (fds[1].revents != 0 || stopped()) break;
-    if (fds[0].revents & POLLIN) OnReceive();
-    if (stopped()) break;
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      // The line is gone: sleep until Close instead of spinning on it.
-      pollfd stop{wake, POLLIN, 0};
-      while (!stopped() && ::poll(&stop, 1, -1) < 0 && errno == EINTR) {
-      }
-      break;
-    }
+    OnReceive();
   }
 }
 
 std::vector<std::string> SerialCommunication::EnumeratePorts() {
-  return EnumeratePortsIn("/sys/class/tty");
+  return EnumerateSystemPorts();
 }

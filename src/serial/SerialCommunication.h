@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "serial/SerialPort.h"
+
 // Line settings of an event-driven port. Parity: 0 none, 1 odd, 2 even.
 // Stop bits: 1 or 2; any other value means one and a half (approximated as
 // two on POSIX, which has no 1.5 setting).
@@ -21,8 +23,8 @@ struct SerialSettings {
   bool overlapped = true;
 };
 
-// An event-driven serial port: a reader thread sleeps in poll() on the port
-// and a wake-up descriptor, and calls OnReceive when bytes have arrived.
+// An event-driven serial port: a reader thread sleeps on the port and a
+// wake-up handle, and calls OnReceive when bytes have arrived.
 // Writes go out from the caller's thread.
 //
 // Subclasses that override OnReceive must call Close() in their own
@@ -58,7 +60,7 @@ class SerialCommunication {
   // the port and prints what arrived.
   virtual void OnReceive();
   // Ends the reader and waits for it. The reader always ends promptly (it
-  // sleeps in poll() on the wake pipe), so it is joined whatever `timeoutMs`
+  // sleeps on the wake-up handle too), so it is joined whatever `timeoutMs`
   // says: no thread is ever left running on freed state.
   void StopReader(int timeoutMs);
   // True once the reader has been asked to end (long OnReceive loops check it).
@@ -66,12 +68,11 @@ class SerialCommunication {
 
  private:
   struct ReaderControl;
-  void ReaderLoop(std::shared_ptr<ReaderControl> control, int port);
-  bool ApplySettings(int fd) const;
+  void ReaderLoop(std::shared_ptr<ReaderControl> control);
 
   mutable std::mutex stateMutex_;
   bool isOpen_ = false;
-  int fd_ = -1;
+  SerialPort port_;
   std::shared_ptr<ReaderControl> control_;  // wake pipe and stop flag of the running reader
   std::thread reader_;
   std::atomic<bool> stopRequested_{false};

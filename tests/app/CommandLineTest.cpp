@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
-#include "app/ServerBaseUrl.h"
-#include "app/SplitText.h"
+#include "base/SplitText.h"
+#include "net/ServerBaseUrl.h"
 
 using Pieces = std::vector<std::string>;
 

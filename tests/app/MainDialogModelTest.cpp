@@ -6,8 +6,8 @@
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
 #include "app/OpenFileFilter.h"
-#include "app/ServerBaseUrl.h"
 #include "app/Settings.h"
+#include "net/ServerBaseUrl.h"
 
 #include <map>
 

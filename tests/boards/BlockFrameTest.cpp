@@ -12,8 +12,8 @@ uint16_t CrcOf(const std::string& text) {
   return Crc16(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
-int Feed(const BlockFrame& frame) {
-  int code = NoAnswer;
+AnswerCode Feed(const BlockFrame& frame) {
+  AnswerCode code = AnswerCode::NoAnswer;
   for (uint8_t byte : frame) code = ReceiveByte(byte);
   return code;
 }
@@ -76,12 +76,12 @@ TEST_F(BlockFrameTest, BlockNumbersWrapFrom255To0) {
 }
 
 TEST_F(BlockFrameTest, ControlBytesOutsideABlock) {
-  EXPECT_EQ(ReceiveByte(kEot), EndOfTransfer);
-  EXPECT_EQ(ReceiveByte(kAck), Acknowledged);
-  EXPECT_EQ(ReceiveByte(kNak), Refused);
-  EXPECT_EQ(ReceiveByte(kCan), Cancelled);
-  EXPECT_EQ(ReceiveByte('C'), NoAnswer);
-  EXPECT_EQ(ReceiveByte(0x00), NoAnswer);
+  EXPECT_EQ(ReceiveByte(kEot), AnswerCode::EndOfTransfer);
+  EXPECT_EQ(ReceiveByte(kAck), AnswerCode::Acknowledged);
+  EXPECT_EQ(ReceiveByte(kNak), AnswerCode::Refused);
+  EXPECT_EQ(ReceiveByte(kCan), AnswerCode::Cancelled);
+  EXPECT_EQ(ReceiveByte('C'), AnswerCode::NoAnswer);
+  EXPECT_EQ(ReceiveByte(0x00), AnswerCode::NoAnswer);
 }
 
 TEST_F(BlockFrameTest, ReceivedBlocksGoodRepeatedAndBad) {
@@ -90,25 +90,25 @@ TEST_F(BlockFrameTest, ReceivedBlocksGoodRepeatedAndBad) {
   BuildBlockFrame(data, sizeof data, first);
   BuildBlockFrame(data, sizeof data, second);
 
-  EXPECT_EQ(Feed(first), BlockGood);
-  EXPECT_EQ(Feed(first), BlockRepeated) << "the previous block again";
-  EXPECT_EQ(Feed(second), BlockGood);
-  EXPECT_EQ(Feed(second), BlockRepeated);
-  EXPECT_EQ(Feed(first), BlockBad) << "neither expected nor previous";
+  EXPECT_EQ(Feed(first), AnswerCode::BlockGood);
+  EXPECT_EQ(Feed(first), AnswerCode::BlockRepeated) << "the previous block again";
+  EXPECT_EQ(Feed(second), AnswerCode::BlockGood);
+  EXPECT_EQ(Feed(second), AnswerCode::BlockRepeated);
+  EXPECT_EQ(Feed(first), AnswerCode::BlockBad) << "neither expected nor previous";
 
   BlockFrame third{};
   BuildBlockFrame(data, sizeof data, third);
   BlockFrame corrupted = third;
   corrupted[40] ^= 0x01;
-  EXPECT_EQ(Feed(corrupted), BlockBad);
+  EXPECT_EQ(Feed(corrupted), AnswerCode::BlockBad);
   BlockFrame wrongComplement = third;
   wrongComplement[2] ^= 0xFF;
   // Keep the CRC right so only the complement is wrong.
   const uint16_t crc = Crc16(wrongComplement.data(), 131);
   wrongComplement[131] = static_cast<uint8_t>(crc >> 8);
   wrongComplement[132] = static_cast<uint8_t>(crc);
-  EXPECT_EQ(Feed(wrongComplement), BlockBad);
-  EXPECT_EQ(Feed(third), BlockGood) << "bad blocks do not advance the expected number";
+  EXPECT_EQ(Feed(wrongComplement), AnswerCode::BlockBad);
+  EXPECT_EQ(Feed(third), AnswerCode::BlockGood) << "bad blocks do not advance the expected number";
 }
 
 TEST_F(BlockFrameTest, EveryByteInsideABlockIsNoAnswer) {
@@ -118,6 +118,7 @@ TEST_F(BlockFrameTest, EveryByteInsideABlockIsNoAnswer) {
   data[1] = kNak;
   BlockFrame frame{};
   BuildBlockFrame(data, sizeof data, frame);
-  for (size_t i = 0; i + 1 < frame.size(); ++i) ASSERT_EQ(ReceiveByte(frame[i]), NoAnswer) << i;
-  EXPECT_EQ(ReceiveByte(frame.back()), BlockGood);
+  for (size_t i = 0; i + 1 < frame.size(); ++i)
+    ASSERT_EQ(ReceiveByte(frame[i]), AnswerCode::NoAnswer) << i;
+  EXPECT_EQ(ReceiveByte(frame.back()), AnswerCode::BlockGood);
 }

@@ -12,8 +12,8 @@
 #include "OpenDescriptors.h"
 #include "TestFiles.h"
 #include "VirtualControlBoard.h"
+#include "base/Cancellation.h"
 #include "boards/FpgaUpgrade.h"
-#include "jobs/Cancellation.h"
 
 namespace {
 const char* const kPrompt =

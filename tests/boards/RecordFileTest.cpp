@@ -32,7 +32,7 @@ class RecordFile : public ::testing::Test {
 TEST_F(RecordFile, MasterAndSlaveRecordsInFileOrder) {
   ASSERT_EQ(
       Load(Record(1, {0x10, 0, 0x11, 2}) + Record(2, {0xAA, 0, 0xBB, 0}) + Record(1, {0x12, 255})),
-      ImitationComm::LoadResult::kLoaded);
+      ImitationComm::LoadResult::Loaded);
   ASSERT_EQ(comm_.MasterRecordCount(), 2u);
   ASSERT_EQ(comm_.SlaveRecordCount(), 1u);
   EXPECT_EQ(comm_.MasterRecord(0), (Bytes{0x10, 0, 0x11, 2}));
@@ -43,7 +43,7 @@ TEST_F(RecordFile, MasterAndSlaveRecordsInFileOrder) {
 TEST_F(RecordFile, OtherRecordTypesAreSkipped) {
   ASSERT_EQ(Load(Record(1, {0x10, 0}) + Record(3, {1, 2, 3}) + Record(2, {0xAA, 0}) +
                  Record(0, {}) + Record(1, {0x11, 0})),
-            ImitationComm::LoadResult::kLoaded);
+            ImitationComm::LoadResult::Loaded);
   EXPECT_EQ(comm_.MasterRecordCount(), 2u);
   EXPECT_EQ(comm_.SlaveRecordCount(), 1u);
   EXPECT_EQ(comm_.MasterRecord(1), (Bytes{0x11, 0}));
@@ -55,7 +55,7 @@ TEST_F(RecordFile, LengthIsBigEndian) {
   // 01 02 announces 258 bytes; read the other way round it would be 513.
   std::string file = Record(1, {0x10, 0}) + Record(2, longReply) + Record(1, {0x11, 0});
   ASSERT_EQ(file.substr(5, 3), std::string("\x02\x01\x02", 3));
-  ASSERT_EQ(Load(file), ImitationComm::LoadResult::kLoaded);
+  ASSERT_EQ(Load(file), ImitationComm::LoadResult::Loaded);
   EXPECT_EQ(comm_.SlaveRecord(0), longReply);
   EXPECT_EQ(comm_.MasterRecord(1), (Bytes{0x11, 0}));
 }
@@ -63,12 +63,12 @@ TEST_F(RecordFile, LengthIsBigEndian) {
 TEST_F(RecordFile, TrailingIncompleteRecordIsDropped) {
   ASSERT_EQ(Load(Record(1, {0x10, 0}) + Record(2, {0xAA, 0}) + Record(1, {0x11, 0}) +
                  std::string("\x02\x00\x04\xAA", 4)),
-            ImitationComm::LoadResult::kLoaded);
+            ImitationComm::LoadResult::Loaded);
   EXPECT_EQ(comm_.SlaveRecordCount(), 1u);
 }
 
 TEST_F(RecordFile, MissingFileCannotBeOpened) {
-  EXPECT_EQ(comm_.LoadRecordFile(dir_ / "missing.bin"), ImitationComm::LoadResult::kOpenFailed);
+  EXPECT_EQ(comm_.LoadRecordFile(dir_ / "missing.bin"), ImitationComm::LoadResult::OpenFailed);
 }
 
 TEST_F(RecordFile, RecordingsThatCannotEndAReplayAreRefused) {
@@ -86,7 +86,7 @@ TEST_F(RecordFile, RecordingsThatCannotEndAReplayAreRefused) {
   };
   for (const auto& [file, problem] : cases) {
     SCOPED_TRACE(problem);
-    EXPECT_EQ(Load(file), ImitationComm::LoadResult::kUnplayable);
+    EXPECT_EQ(Load(file), ImitationComm::LoadResult::Unplayable);
     EXPECT_NE(comm_.Problem().find(problem), std::string::npos) << comm_.Problem();
   }
 }

@@ -7,8 +7,8 @@
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 #include "VirtualServoDrive.h"
+#include "base/Cancellation.h"
 #include "boards/DriveSetting.h"
-#include "jobs/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

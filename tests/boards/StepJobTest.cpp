@@ -7,8 +7,8 @@
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 #include "VirtualStepDrive.h"
+#include "base/Cancellation.h"
 #include "boards/ProtocolImitation.h"
-#include "jobs/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 
 namespace {

@@ -2,17 +2,45 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "VirtualStm32Device.h"
 
+// An STM32 twin that maps COM7 to its line while it lives. When the last
+// such twin ends, PUPDATE_PORT_MAP gets back the value it had before the
+// first; a twin that replaces another (twin = StartStm32Twin()) keeps its
+// own mapping when the old one ends.
+class MappedStm32Device : public VirtualStm32Device {
+ public:
+  explicit MappedStm32Device(Stm32Options options) : VirtualStm32Device(std::move(options)) {
+    if (live_++ == 0) {
+      const char* old = ::getenv(kVariable);
+      original_ = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    ::setenv(kVariable, ("COM7=" + PortPath()).c_str(), 1);
+  }
+  ~MappedStm32Device() override {
+    if (--live_ > 0) return;
+    if (original_) {
+      ::setenv(kVariable, original_->c_str(), 1);
+    } else {
+      ::unsetenv(kVariable);
+    }
+  }
+
+ private:
+  static constexpr const char* kVariable = "PUPDATE_PORT_MAP";
+  static inline int live_ = 0;
+  static inline std::optional<std::string> original_;
+};
+
 // A started STM32 twin reachable as COM7.
 inline std::unique_ptr<VirtualStm32Device> StartStm32Twin(Stm32Options options = {}) {
-  auto device = std::make_unique<VirtualStm32Device>(std::move(options));
+  auto device = std::make_unique<MappedStm32Device>(std::move(options));
   device->Start();
-  setenv("PUPDATE_PORT_MAP", ("COM7=" + device->PortPath()).c_str(), 1);
   return device;
 }
 

@@ -9,8 +9,8 @@
 #include "ApplicationInstallArchives.h"
 #include "CapturingConsole.h"
 #include "TestFiles.h"
+#include "base/Cancellation.h"
 #include "jobs/ApplicationInstall.h"
-#include "jobs/Cancellation.h"
 #include "jobs/ZipArchive.h"
 
 namespace fs = std::filesystem;

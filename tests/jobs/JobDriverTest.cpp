@@ -8,21 +8,31 @@
 #include "CapturingConsole.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"
 
 namespace {
+// Puts a copy of the table with one step replaced in force for a scope.
 class StepOverride {
  public:
-  StepOverride(std::string mode, UpdateStepFunction step) : mode_(std::move(mode)) {
-    OverrideUpdateStep(mode_, std::move(step));
+  StepOverride(const std::string& mode, UpdateStepFunction step) {
+    ModeTable table = CurrentModes();
+    bool found = false;
+    for (JobMode& row : table) {
+      if (row.word == mode) {
+        row.step = std::move(step);
+        found = true;
+      }
+    }
+    EXPECT_TRUE(found) << mode;
+    previous_ = InstallModeTable(std::move(table));
   }
-  ~StepOverride() { OverrideUpdateStep(mode_, nullptr); }
+  ~StepOverride() { InstallModeTable(std::move(previous_)); }
 
  private:
-  std::string mode_;
+  ModeTable previous_;
 };
 
 bool RunJobArgs(std::initializer_list<const char*> args) {

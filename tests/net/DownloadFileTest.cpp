@@ -14,7 +14,7 @@
 #include "RawHttpResponder.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 #include "net/HttpDownload.h"
 

@@ -9,10 +9,10 @@
 #include "CapturingConsole.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
-#include "app/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"
+#include "net/ServerBaseUrl.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #include "PtyLine.h"
 #include "PtyPair.h"
 #include "ScopedEnv.h"
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 namespace {
 int OpenDescriptorCount() {

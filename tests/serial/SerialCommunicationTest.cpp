@@ -79,6 +79,22 @@ TEST_F(SerialCommunicationTest, OpensComThreeThroughTheMapAtTheRequestedRate) {
   EXPECT_EQ(line.c_cflag & CSTOPB, 0u);
 }
 
+TEST_F(SerialCommunicationTest, ParityOnAPseudoTerminalOpensAgainLikeTheBootloaderPort) {
+  // Both port classes share one open path, so the pseudo-terminal's dropped
+  // parity bit no longer fails the second open of an even-parity line.
+  RecordingPort port;
+  SerialSettings settings;
+  settings.portName = "COM3";
+  settings.baudRate = 57600;
+  settings.parity = 2;
+  port.Configure(settings);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(port.Open()) << round;
+    EXPECT_EQ(pty_.LineBaudRate(), 57600);
+    ASSERT_TRUE(port.Close());
+  }
+}
+
 TEST_F(SerialCommunicationTest, BytesBothWaysAndOnReceiveOnlyOnArrival) {
   RecordingPort port;
   Configure(port, 9600);

@@ -1,6 +1,6 @@
 #include "CapturingConsole.h"
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 void CapturingConsole::Write(std::string_view text) {
   std::lock_guard lock(mutex_);

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "base/JobConsole.h"
 #include "jobs/ConsoleHost.h"
-#include "jobs/JobConsole.h"
 
 // A console for tests: records every byte written and answers key prompts
 // from a script. ReadKey blocks until a key is pushed, input is closed, or

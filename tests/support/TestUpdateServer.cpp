@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "UpdateServer.h"
-#include "app/ServerBaseUrl.h"
+#include "net/ServerBaseUrl.h"
 
 namespace fs = std::filesystem;
 

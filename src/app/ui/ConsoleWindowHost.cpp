@@ -2,7 +2,7 @@
 
 #include <QEventLoop>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 ConsoleWindowHost::ConsoleWindowHost() {
   connect(&console_, &WindowConsole::textPending, this, &ConsoleWindowHost::ShowPendingText,

@@ -1,6 +1,6 @@
 #include "app/ui/WindowConsole.h"
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 void WindowConsole::Write(std::string_view text) {
   bool notify = false;

@@ -7,7 +7,7 @@
 #include <deque>
 #include <mutex>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 // The job's side of a console window. Write may be called from any thread:
 // the bytes wait here and textPending() (connected queued) tells the user

@@ -3,18 +3,24 @@
 #include "app/ui/MessageBox.h"
 #include "boards/ui/ExtendSetting_NR2.h"
 #include "boards/ui/ExtendSetting_R1PS.h"
+#include "jobs/ModeTable.h"
 
 void RunExtendSetting(const std::string& machineText, const std::string& machineKey,
                       const std::string& portName) {
   if (machineKey == "NONE") return;
-  // Chosen by display name: these two models keep extend settings.
-  if (machineText == "New R2 Bender") {
-    ExtendSetting_NR2 dialog(portName);
-    dialog.exec();
-  } else if (machineText == "R1 Bender with Puncher Selector") {
-    ExtendSetting_R1PS dialog(portName);
-    dialog.exec();
-  } else {
-    ShowMessage(QStringLiteral("This machine has no extend setting function."), MessageIcon::None);
+  switch (ExtendSettingModelOf(machineText)) {
+    case ExtendSettingModel::NewR2Bender: {
+      ExtendSetting_NR2 dialog(portName);
+      dialog.exec();
+      return;
+    }
+    case ExtendSettingModel::R1BenderWithPuncherSelector: {
+      ExtendSetting_R1PS dialog(portName);
+      dialog.exec();
+      return;
+    }
+    case ExtendSettingModel::None:
+      break;
   }
+  ShowMessage(QStringLiteral("This machine has no extend setting function."), MessageIcon::None);
 }

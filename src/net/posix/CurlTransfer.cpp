@@ -1,6 +1,6 @@
 #include "net/posix/CurlTransfer.h"
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 #include "net/posix/CurlHandles.h"
 
 namespace {
@@ -61,7 +61,7 @@ CURLcode PerformCancellableTransfer(CURL* easy) {
   AttachedHandle attached(multi.get(), easy);
   if (!attached.attached()) return CURLE_FAILED_INIT;
 
-  const int wakeFd = JobCancellation().WakeFd();
+  const auto wakeFd = static_cast<curl_socket_t>(JobCancellation().Wake().NativeHandle());
   for (;;) {
     if (JobCancelled()) return CURLE_ABORTED_BY_CALLBACK;
     int running = 0;

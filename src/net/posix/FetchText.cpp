@@ -1,4 +1,4 @@
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "net/ReplyText.h"
 #include "net/ServerFiles.h"
 #include "net/posix/CurlHandles.h"

@@ -4,17 +4,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "jobs/Cancellation.h"
-#include "jobs/JobConsole.h"
+#include "base/Cancellation.h"
+#include "base/FileHandle.h"
+#include "base/JobConsole.h"
 #include "net/DownloadProgress.h"
 #include "net/posix/CurlHandles.h"
 #include "net/posix/CurlTransfer.h"
 
 namespace {
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = FileHandle;
 
 struct Transfer {
   CURL* easy;

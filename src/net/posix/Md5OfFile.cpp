@@ -3,19 +3,17 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/FileHandle.h"
 #include "net/ServerFiles.h"
 
 namespace {
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 struct DigestContextFree {
   void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
 }  // namespace
 
 std::string Md5OfFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  FileHandle file = OpenFile(path, "rb");
   if (!file) return {};
   std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) return {};

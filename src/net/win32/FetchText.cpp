@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 #include "net/ReplyText.h"
 #include "net/ServerFiles.h"
 #include "net/win32/InternetSession.h"

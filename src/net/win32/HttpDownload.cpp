@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "jobs/JobConsole.h"
+#include "base/FileHandle.h"
+#include "base/JobConsole.h"
 #include "net/DownloadProgress.h"
 #include "net/win32/InternetSession.h"
 #include "net/win32/WideText.h"
@@ -17,10 +18,7 @@ constexpr DWORD kReadSize = 4096;
 constexpr size_t kHostLength = 1024;
 constexpr size_t kPathLength = 2048;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = FileHandle;
 
 // "<text> Error: <code> - <system message>", or the text alone without an error code.
 void ReportLastError(const char* text) {

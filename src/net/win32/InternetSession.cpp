@@ -1,6 +1,6 @@
 #include "net/win32/InternetSession.h"
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 namespace {
 // Longest wait for WinINet to let go of closed handles.

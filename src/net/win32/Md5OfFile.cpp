@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/FileHandle.h"
 #include "net/ServerFiles.h"
 #include "net/win32/WideText.h"
 
 namespace {
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 class Md5Hash {
  public:
@@ -45,7 +43,7 @@ class Md5Hash {
 }  // namespace
 
 std::string Md5OfFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(_wfopen(ToWide(path).c_str(), L"rb"));
+  FileHandle file(_wfopen(ToWide(path).c_str(), L"rb"));
   if (!file) return {};
   Md5Hash hash;
   if (!hash.ready()) return {};

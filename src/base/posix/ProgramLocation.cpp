@@ -1,0 +1,27 @@
+#include "base/ProgramLocation.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
+  if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
+    return user->pw_dir;
+  }
+  return ".";
+}
+}  // namespace
+
+std::filesystem::path RunningProgramPath() {
+  std::error_code error;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : exe;
+}
+
+std::filesystem::path DefaultApplicationDirectory() {
+  return std::filesystem::path(HomeDirectory()) / "Fabro";
+}
