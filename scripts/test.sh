@@ -3,7 +3,7 @@
 # dialogs), the Debian package made from it (installed, checked, removed),
 # a build of the core tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short run of every fuzz target and the
-# threaded tests under ThreadSanitizer.
+# threaded tests under ThreadSanitizer, and the Windows programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,10 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
+
+# The Windows programs, cross-built and run under Wine against the same
+# virtual machine (PUPDATE_SKIP_WINDOWS=1 skips it in quick local runs).
+./scripts/test-windows.sh
 
 ./scripts/package.sh
 

@@ -21,7 +21,8 @@ namespace {
 constexpr int kUsageStatus = 2;
 
 std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
+  // A Windows launcher writes the path with backslashes.
+  const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

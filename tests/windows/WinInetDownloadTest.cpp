@@ -103,9 +103,8 @@ TEST_F(WinInetTest, ErrorStatusAndUnwritablePathFail) {
   console.ClearOutput();
   const std::string nowhere = dir / "no-such-folder\\x.hex";
   EXPECT_FALSE(DownloadFile(server_ + "/NR2/FIRMWARE/NR2_FW.hex", nowhere));
-  EXPECT_EQ(console.Output().rfind("Download file open failed for: " + nowhere + ". Error code: ",
-                                   0),
-            0u)
+  EXPECT_EQ(
+      console.Output().rfind("Download file open failed for: " + nowhere + ". Error code: ", 0), 0u)
       << console.Output();
 
   console.ClearOutput();
@@ -123,8 +122,7 @@ TEST_F(WinInetTest, FetchTextAndMd5AgreeWithTheServer) {
   EXPECT_EQ(console.Output(), "MD5 Server file   = " + digest + "\r\nMD5 Download file = " +
                                   digest + "\r\nMD5 Check success.\r\n");
 
-  EXPECT_EQ(FetchText(server_ + "filelist.php?MachineName=NR2/FIRMWARE"),
-            "FileList\nNR2_FW.hex\n");
+  EXPECT_EQ(FetchText(server_ + "filelist.php?MachineName=NR2/FIRMWARE"), "FileList\nNR2_FW.hex\n");
 
   console.ClearOutput();
   EXPECT_EQ(FetchText(server_ + "no-such-resource"), "");

@@ -33,8 +33,7 @@ class WindowsInstallTest : public ::testing::Test {
   // Modification time in Unix seconds.
   long long Modified(const std::string& relative) const {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW((fs::path(Dir()) / relative).c_str(), GetFileExInfoStandard,
-                              &data)) {
+    if (!GetFileAttributesExW((fs::path(Dir()) / relative).c_str(), GetFileExInfoStandard, &data)) {
       return -1;
     }
     const unsigned long long steps =

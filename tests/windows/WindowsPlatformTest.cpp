@@ -1,5 +1,5 @@
 // The Win32 backends that need no device: the wake-up event, cancellation,
-// program location, file times, port names and the port list.
+// program location, local time, port names and the port list.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 #include "TestFiles.h"
 #include "base/Cancellation.h"
-#include "base/FileTimes.h"
+#include "base/LocalTime.h"
 #include "base/ProgramLocation.h"
 #include "base/WakeUp.h"
 #include "serial/PortDevices.h"
@@ -55,24 +55,12 @@ TEST(WindowsProgramLocation, ModuleFileAndFabro) {
   EXPECT_EQ(DefaultApplicationDirectory().string(), "C:\\Fabro");
 }
 
-TEST(WindowsFileTimes, SetAndReadBack) {
-  TempDir dir;
-  const std::string file = dir / "stamped.txt";
-  WriteFile(file, "x");
-  std::error_code error;
-  ASSERT_TRUE(SetFileTimes(file, 1400000003, 1500000001, error)) << error.message();
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data));
-  const auto seconds = [](FILETIME time) {
-    return static_cast<long long>(((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
-                                   time.dwLowDateTime) /
-                                  10000000ULL) -
-           11644473600LL;
-  };
-  EXPECT_EQ(seconds(data.ftLastWriteTime), 1500000001);
-  EXPECT_EQ(seconds(data.ftLastAccessTime), 1400000003);
-  EXPECT_FALSE(SetFileTimes(dir / "missing.txt", 1, 1, error));
-  EXPECT_TRUE(error);
+TEST(WindowsLocalTime, BrokenDownAsTheRuntimeSeesIt) {
+  const std::time_t when = 1500000001;
+  const std::tm local = LocalTimeOf(when);
+  std::tm copy = local;
+  EXPECT_EQ(std::mktime(&copy), when);
+  EXPECT_EQ(local.tm_year, 117);
 }
 
 TEST(WindowsPorts, DevicePathsAndTheRegistryList) {
