@@ -56,6 +56,18 @@ int CRS232::NextWaitMs(Deadline deadline) const {
   return static_cast<int>(std::min<long long>({left, timeoutMs, INT_MAX}));
 }
 
+// How a transfer ends when its wait ended without the port being ready.
+CRS232::Transfer CRS232::TransferAfter(PortWaitResult wait) {
+  switch (wait) {
+    case PortWaitResult::TimedOut:
+      return Transfer::Quiet;
+    case PortWaitResult::Cancelled:
+      return Transfer::Cancelled;
+    default:
+      return Transfer::Failed;
+  }
+}
+
 CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline, int* done) {
   *done = 0;
   bool waitedReady = false;
@@ -72,17 +84,9 @@ CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline
     if (waitedReady) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (port_.WaitReadable(wait, JobCancellation())) {
-      case PortWaitResult::Ready:
-        waitedReady = true;
-        break;
-      case PortWaitResult::TimedOut:
-        return Transfer::Quiet;
-      case PortWaitResult::Cancelled:
-        return Transfer::Cancelled;
-      case PortWaitResult::Failed:
-        return Transfer::Failed;
-    }
+    const PortWaitResult ready = port_.WaitReadable(wait, JobCancellation());
+    if (ready != PortWaitResult::Ready) return TransferAfter(ready);
+    waitedReady = true;
   }
   return Transfer::Done;
 }
@@ -99,16 +103,8 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
     if (n < 0) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (port_.WaitWritable(wait, JobCancellation())) {
-      case PortWaitResult::Ready:
-        break;
-      case PortWaitResult::TimedOut:
-        return Transfer::Quiet;
-      case PortWaitResult::Cancelled:
-        return Transfer::Cancelled;
-      case PortWaitResult::Failed:
-        return Transfer::Failed;
-    }
+    const PortWaitResult ready = port_.WaitWritable(wait, JobCancellation());
+    if (ready != PortWaitResult::Ready) return TransferAfter(ready);
   }
   return Transfer::Done;
 }

@@ -50,6 +50,7 @@ class CRS232 {
   using Deadline = std::chrono::steady_clock::time_point;
   enum class Transfer { Done, Quiet, Cancelled, Failed };
 
+  static Transfer TransferAfter(PortWaitResult wait);
   Deadline TransferDeadline(int count) const;
   // Fills buffer[0..count) until done, quiet or the deadline; *done counts.
   Transfer ReadBytes(uint8_t* buffer, int count, Deadline deadline, int* done);
