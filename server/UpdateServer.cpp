@@ -54,6 +54,12 @@ UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log)
     : tree_(std::move(root)), log_(std::move(log)), http_(std::make_unique<httplib::Server>()) {
   // Short keep-alive so Stop never waits long for an idle client.
   http_->set_keep_alive_timeout(1);
+  // The library's default also sets SO_REUSEPORT, which lets a second server
+  // bind the same port and share its requests; a port in use must be refused.
+  http_->set_socket_options([](socket_t socket) {
+    int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   http_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     Handle(request, response);
   });

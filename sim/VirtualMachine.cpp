@@ -83,7 +83,8 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   d.stm32 = std::make_unique<Stm32BootloaderModel>(stm32);
   d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
   bootloader = d.bootloader.get();
-  d.commands = std::make_unique<BoardCommandTwin>(BoardCommandTwin::Model::kNR2);
+  d.commands = std::make_unique<BoardCommandTwin>(
+      options_.r1psBoard ? BoardCommandTwin::Model::kR1PS : BoardCommandTwin::Model::kNR2);
   d.commands->SetSilent(fault == MachineFault::Silence);
   firmware = d.commands.get();
   d.servo = std::make_unique<VirtualServoDrive>();

@@ -12,7 +12,9 @@
 // A step drive that answers every message from the master with a reply of a
 // configured number of bytes. The script comes from the test or from a record
 // file (type 1: master message, 2: the drive's reply; big-endian 16-bit
-// length; data as pairs of byte and pause).
+// length; data as pairs of byte and pause). After the last exchange, or once
+// the line has been quiet for longer than any recorded pause, it answers the
+// script from its start again, so every replay gets its replies.
 class VirtualStepDrive : public VirtualDevice {
  public:
   struct Exchange {
@@ -39,6 +41,9 @@ class VirtualStepDrive : public VirtualDevice {
   void OnReceived(const uint8_t* data, size_t size) override;
 
  private:
+  // Longer than the longest recorded pause (255 x 10 ms).
+  static constexpr std::chrono::milliseconds kFreshStartAfter{3000};
+
   const std::vector<Exchange> script_;
   mutable std::mutex mutex_;
   mutable std::condition_variable arrived_;

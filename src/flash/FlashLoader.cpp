@@ -194,7 +194,8 @@ class FlashLoaderRun {
 
 Outcome FlashLoaderRun::Fail() {
   if (link_.isPortOpen()) link_.closePort();
-  PressAnyKey();
+  // A stopped job has nobody to wait for.
+  if (!JobCancelled()) PressAnyKey();
   return Outcome::Failed;
 }
 
@@ -327,6 +328,7 @@ Outcome FlashLoaderRun::Activate(const std::vector<std::string>& args) {
   link_.setPacketSize(uint8_t(packetSize));
 
   const uint8_t synced = link_.initBootloader();
+  if (synced != linkresult::kOk && JobCancelled()) return Fail();
   if (synced != linkresult::kOk) {
     ResultLine("Activating device", false);
     if (synced == linkresult::kUnknownSync) {
@@ -502,6 +504,7 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("downloading", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
     if (!ok) {
       ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
                  false);
@@ -514,6 +517,7 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("verifying", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
     if (!ok) {
       ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
                  false);

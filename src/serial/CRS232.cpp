@@ -70,6 +70,8 @@ bool CRS232::Open() {
     return false;
   // Devices without modem lines (pseudo-terminals) refuse this; that is fine.
   SetModemLines(fd_, TIOCM_DTR | TIOCM_RTS, lineControlOnOpen);
+  // Bytes that reached the line before this open are not answers to us.
+  ::tcflush(fd_, TCIFLUSH);
   return true;
 }
 

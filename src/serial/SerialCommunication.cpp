@@ -74,6 +74,9 @@ bool SerialCommunication::Open() {
     ::close(fd);
     return false;
   }
+  // Bytes that reached the line before this open (a device's last answer to
+  // the previous program) are not ours.
+  ::tcflush(fd, TCIFLUSH);
   fd_ = fd;
   control_ = control;
   stopRequested_.store(false, std::memory_order_release);

@@ -36,6 +36,19 @@ void ConsoleWindowHost::NotifyJobEnded() {
   emit jobEnded();
 }
 
+void ConsoleWindowHost::ShowOutcome(JobOutcome outcome) {
+  // A cancelled job's last line, "Cancelled.", is already written.
+  if (outcome == JobOutcome::Complete) console_.Write("Complete\r\n");
+  if (outcome == JobOutcome::Failed) console_.Write("Error\r\n");
+  ShowPendingText();
+  if (!window_) return;
+  window_->AwaitDismissal();
+  if (!window_->isVisible()) return;
+  QEventLoop loop;
+  connect(window_.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
 void ConsoleWindowHost::Close() {
   ShowPendingText();
   console_.CloseInput();

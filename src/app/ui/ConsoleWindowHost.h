@@ -25,6 +25,7 @@ class ConsoleWindowHost : public QObject, public ConsoleHost {
   JobConsole& Open() override;
   void WaitForJob(const std::function<bool()>& finished) override;
   void NotifyJobEnded() override;
+  void ShowOutcome(JobOutcome outcome) override;
   void Close() override;
 
   // The window of the running job, or nullptr between jobs.
