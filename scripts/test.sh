@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (core, programs,
-# dialogs) and a build of the core tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# dialogs), the Debian package made from it (installed, checked, removed),
+# a build of the core tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, a short run of every fuzz target and the
+# threaded tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,10 +15,16 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
+./scripts/package.sh
+
 if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPDATE_SANITIZE=ON \
     -DPUPDATE_BUILD_UI=OFF >/dev/null
   cmake --build build-asan -j"$jobs" --target pupdate_tests
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest -j"$jobs" --output-on-failure)
+fi
+
+if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_FUZZ:-0}" != 1 ]; then
+  ./scripts/fuzz.sh
 fi

@@ -1,6 +1,7 @@
 #include "UpdateServer.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstdio>
@@ -54,11 +55,16 @@ UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log)
     : tree_(std::move(root)), log_(std::move(log)), http_(std::make_unique<httplib::Server>()) {
   // Short keep-alive so Stop never waits long for an idle client.
   http_->set_keep_alive_timeout(1);
-  // The library's default also sets SO_REUSEPORT, which lets a second server
-  // bind the same port and share its requests; a port in use must be refused.
-  http_->set_socket_options([](socket_t socket) {
-    int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  // The library listens with a queue of 5 connections: with more clients
+  // connecting at once the kernel drops their requests, and they retry only
+  // after a second or more. The listening socket is noted here (these
+  // options replace the library's, so SO_REUSEADDR is set again, and not its
+  // SO_REUSEPORT, which let a second server share a port in use) and given
+  // a longer queue once bound.
+  http_->set_socket_options([this](socket_t socket) {
+    int on = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    listenSocket_ = socket;  // the last one made is the one that was bound
   });
   http_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     Handle(request, response);
@@ -78,6 +84,7 @@ bool UpdateServer::Start(const std::string& host, int port) {
     if (!http_->bind_to_port(host, port)) return false;
     port_ = port;
   }
+  if (listenSocket_ >= 0) ::listen(listenSocket_.load(), SOMAXCONN);
   // The socket listens from here on; the accept loop runs on its own thread.
   thread_ = std::thread([this] {
     http_->listen_after_bind();

@@ -49,4 +49,5 @@ class UpdateServer {
   std::thread thread_;
   std::atomic<bool> loopEnded_{false};
   int port_ = 0;
+  std::atomic<int> listenSocket_{-1};
 };

@@ -13,7 +13,7 @@ bool ParsePort(const std::string& text, int& port) {
 }  // namespace
 
 const char* SimUsage() {
-  return "usage: pupdate-sim [options]\n"
+  return "Usage: pupdate-sim [options]\n"
          "  --board-port NAME     port name of the control board (default COM3; also --port)\n"
          "  --servo-port NAME     port name of the servo drive (default COM5)\n"
          "  --step-port NAME      port name of the step drive (default COM6)\n"
@@ -36,6 +36,8 @@ const char* SimUsage() {
          "  --server-port N       the server's port (default: a free one)\n"
          "  --content DIR         write the sample content to DIR and keep it\n"
          "                          (default: a temporary folder)\n"
+         "  -h, --help            print this help and exit\n"
+         "  --version             print the version and exit\n"
          "Ctrl+C or SIGTERM stops; SIGUSR1 prints whether the board's flash matches\n"
          "the server's default firmware image (also printed when the program starts\n"
          "and on stop); SIGUSR2 sets the boot switch and cycles the board's power;\n"
@@ -50,6 +52,10 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       options.help = true;
+      continue;
+    }
+    if (option == "--version") {
+      options.version = true;
       continue;
     }
     if (option == "--pace") {

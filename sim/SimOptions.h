@@ -13,6 +13,7 @@ struct SimOptions {
   int serverPort = 0;      // 0: a free port
   std::string contentDir;  // empty: a temporary folder, removed at the end
   bool help = false;
+  bool version = false;
 };
 
 // False with `error` set (or empty for a plain usage error).

@@ -1,6 +1,7 @@
 // pupdate-server: the reference update server.
 //   pupdate-server [--host 127.0.0.1] [--port 8080] [--root DIR]
 //   pupdate-server --publish <tree> <out>
+//   pupdate-server --help | --version
 #include <signal.h>
 
 #include <cerrno>
@@ -10,14 +11,37 @@
 #include <filesystem>
 #include <string>
 
+#include "ProgramVersion.h"
 #include "Publish.h"
 #include "UpdateServer.h"
 
 namespace {
-int Usage() {
-  std::fprintf(stderr,
-               "usage: pupdate-server [--host ADDRESS] [--port PORT] [--root DIR]\n"
-               "       pupdate-server --publish TREE OUT\n");
+constexpr char kSynopsis[] =
+    "Usage: pupdate-server [--host ADDRESS] [--port PORT] [--root DIR]\n"
+    "       pupdate-server --publish TREE OUT\n"
+    "       pupdate-server --help | --version\n";
+
+constexpr char kDetails[] =
+    "\n"
+    "The reference update server of PelluxUpdate: serves the folder tree DIR\n"
+    "(machlist.txt, <KEY>/<MODE>/<file>, ETC/<file>) over HTTP and answers\n"
+    "filelist.php, filelistx.php and filemd5.php. One line per request; Ctrl+C\n"
+    "or SIGTERM stops it.\n"
+    "\n"
+    "  --host ADDRESS    address to listen on (default 127.0.0.1)\n"
+    "  --port PORT       port to listen on, 0 for a free one (default 8080)\n"
+    "  --root DIR        the tree to serve (default: the current directory)\n"
+    "  --publish TREE OUT\n"
+    "                    write TREE as static files for nginx into OUT and exit\n"
+    "  -h, --help        print this help and exit\n"
+    "  --version         print the version and exit\n"
+    "\n"
+    "Exit status: 0 stopped normally, 1 could not serve or publish, 2 wrong\n"
+    "command line.\n";
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "pupdate-server: %s; see pupdate-server --help\n%s", problem.c_str(),
+               kSynopsis);
   return 2;
 }
 }  // namespace
@@ -28,8 +52,16 @@ int main(int argc, char** argv) {
   std::string root = ".";
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::printf("%s%s", kSynopsis, kDetails);
+      return 0;
+    }
+    if (option == "--version") {
+      std::printf("%s\n", VersionLine("pupdate-server").c_str());
+      return 0;
+    }
     if (option == "--publish") {
-      if (argc != i + 3 || i != 1) return Usage();
+      if (argc != i + 3 || i != 1) return Usage("--publish takes TREE and OUT, and nothing else");
       std::string error;
       if (!PublishTree(argv[2], argv[3], error)) {
         std::fprintf(stderr, "pupdate-server: %s\n", error.c_str());
@@ -38,19 +70,21 @@ int main(int argc, char** argv) {
       std::printf("Published %s to %s\n", argv[2], argv[3]);
       return 0;
     }
-    if (i + 1 >= argc) return Usage();
+    const bool takesValue = option == "--host" || option == "--port" || option == "--root";
+    if (!takesValue) return Usage("unknown option '" + option + "'");
+    if (i + 1 >= argc) return Usage(option + " needs a value");
     const std::string value = argv[++i];
     if (option == "--host") {
       host = value;
     } else if (option == "--port") {
       char* end = nullptr;
       const long number = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || number < 0 || number > 65535) return Usage();
+      if (value.empty() || *end != '\0' || number < 0 || number > 65535) {
+        return Usage("--port takes a number from 0 to 65535");
+      }
       port = static_cast<int>(number);
     } else if (option == "--root") {
       root = value;
-    } else {
-      return Usage();
     }
   }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramVersion.h"
 #include "SampleContent.h"
 #include "SimOptions.h"
 #include "UpdateServer.h"
@@ -128,6 +129,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(SimUsage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s\n", VersionLine("pupdate-sim").c_str());
     return 0;
   }
 

@@ -23,6 +23,9 @@
 namespace {
 constexpr int kSettleMs = 100;
 constexpr int kConnectTimeoutMs = 1000;
+// A prompt fed by endless input (a pipe from `yes`, /dev/zero) would
+// otherwise restart the activation for ever.
+constexpr int kMaxActivationRestarts = 5;
 
 // How one pass over the argument list ended.
 enum class Outcome { Done, Failed, RoutineUnloadable, Restart };
@@ -657,7 +660,7 @@ int runFlashLoader(int count, const char* const* texts) {
     printFlashLoaderUsage();
     return 0;
   }
-  for (;;) {
+  for (int restarts = 0;; ++restarts) {
     FlashLoaderRun run(count, texts);
     switch (run.Execute()) {
       case Outcome::Done:
@@ -669,6 +672,13 @@ int runFlashLoader(int count, const char* const* texts) {
       case Outcome::Restart:
         // Every setting back to its default; the whole list again.
         if (JobCancelled()) return 1;
+        if (restarts == kMaxActivationRestarts) {
+          ConsolePrintf(
+              "The target did not answer in %d attempts: check the cable, the port and the boot "
+              "mode switch, then run the update again.\n",
+              kMaxActivationRestarts + 1);
+          return 1;
+        }
         break;
     }
   }

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 class JobConsole;
 
-// How a job run ended, as its console shows it.
-enum class JobOutcome { Complete, Failed, Cancelled };
+// How a run ended.
+enum class JobOutcome { Complete, Error, Cancelled };
 
 // Where a job's console lives: the terminal in console job mode, a console
 // window when a dialog starts the job, a capturing console in the tests.
 class ConsoleHost {
  public:
   virtual ~ConsoleHost() = default;
+  // Called before Open with the job's name ("PUPDATE-NR2-FIRMWARE-COM3").
+  virtual void NameJob(std::string_view name) {}
   // Opens the console for one run.
   virtual JobConsole& Open() = 0;
   // Runs on the caller's thread while the job runs on its own thread; returns
@@ -20,10 +23,11 @@ class ConsoleHost {
   // once the job has finished, to wake the wait.
   virtual void WaitForJob(const std::function<bool()>& finished) = 0;
   virtual void NotifyJobEnded() {}
-  // The job has ended and "Cancelled." (if it was) has been written. A window
-  // shows the result as its last line and waits until the user dismisses it;
-  // a terminal leaves the last word to the program.
-  virtual void ShowOutcome(JobOutcome /*outcome*/) {}
+  // Called once the job has ended, before Close.
+  virtual void ReportOutcome(JobOutcome outcome) {}
+  // After ReportOutcome: a window keeps the result on screen until the user
+  // dismisses it; a terminal leaves the last word to the program.
+  virtual void HoldResult() {}
   // Closes the console after the run.
   virtual void Close() {}
 };

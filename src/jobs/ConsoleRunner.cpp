@@ -8,6 +8,7 @@
 #include "jobs/ConsoleHost.h"
 #include "jobs/JobConsole.h"
 #include "jobs/JobDriver.h"
+#include "jobs/JobSpec.h"
 #include "jobs/TerminalConsoleHost.h"
 
 namespace {
@@ -44,12 +45,13 @@ ConsoleHost* SetConsoleHost(ConsoleHost* host) {
   return installedHost.exchange(host, std::memory_order_acq_rel);
 }
 
-bool RunInConsole(const std::function<bool()>& job, RunEnding ending) {
+bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEnding ending) {
   std::lock_guard runLock(runMutex);
   ConsoleHost& host = ActiveConsoleHost();
   CancelToken& cancel = JobCancellation();
   cancel.Reset();
 
+  host.NameJob(name);
   LineEndingConsole console(host.Open());
   JobConsole* previous = SetActiveConsole(&console);
 
@@ -68,17 +70,16 @@ bool RunInConsole(const std::function<bool()>& job, RunEnding ending) {
   console.EndLine();
   // Said once, here, whatever the job was doing when it was stopped.
   if (cancelled) console.Write("Cancelled.\r\n");
-  if (ending == RunEnding::ShowOutcome) {
-    host.ShowOutcome(cancelled ? JobOutcome::Cancelled
-                     : result  ? JobOutcome::Complete
-                               : JobOutcome::Failed);
-  }
   cancel.Reset();  // a Ctrl+C of this run never reaches the next one
   SetActiveConsole(previous);
+  host.ReportOutcome(cancelled ? JobOutcome::Cancelled
+                               : (result ? JobOutcome::Complete : JobOutcome::Error));
+  if (ending == RunEnding::HoldResult) host.HoldResult();
   host.Close();
   return result;
 }
 
 bool RunJobInConsole(int argc, const char* const* argv) {
-  return RunInConsole([argc, argv] { return RunJob(argc, argv); });
+  const std::string name = argc > 0 && argv && argv[0] ? ParseJobSpec(argv[0]).name : "";
+  return RunInConsole([argc, argv] { return RunJob(argc, argv); }, name.empty() ? "JOB" : name);
 }

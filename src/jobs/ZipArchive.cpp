@@ -1,74 +1,15 @@
 #include "jobs/ZipArchive.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unzip.h>
-#include <zlib.h>
-
-#include <cstdio>
 #include <system_error>
 
 #include "jobs/Cancellation.h"
-#include "jobs/ZipItemName.h"
+#include "jobs/ExtractedFile.h"
+#include "jobs/ZipItemData.h"
 
 namespace fs = std::filesystem;
 
-struct ZipArchive::Handle {
-  explicit Handle(unzFile opened) : file(opened) {}
-  ~Handle() { unzClose(file); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  unzFile file;
-};
-
 namespace {
-constexpr size_t kLargestField = 0xFFFF;  // names and extra fields have 16-bit lengths
 constexpr size_t kLongestLinkTarget = 4096;
-
-// The item opened for reading; closes it on every way out.
-class OpenItem {
- public:
-  explicit OpenItem(unzFile file) : file_(file) {}
-  ~OpenItem() {
-    if (file_ != nullptr) unzCloseCurrentFile(file_);
-  }
-  OpenItem(const OpenItem&) = delete;
-  OpenItem& operator=(const OpenItem&) = delete;
-  // Closes the item; false when the data did not match its CRC.
-  bool Close() {
-    const int result = unzCloseCurrentFile(file_);
-    file_ = nullptr;
-    return result == UNZ_OK;
-  }
-
- private:
-  unzFile file_;
-};
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
-
-// Removes a partly written file unless dismissed.
-class PartialFile {
- public:
-  explicit PartialFile(fs::path path) : path_(std::move(path)) {}
-  ~PartialFile() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove(path_, ignored);
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-  void Keep() { path_.clear(); }
-
- private:
-  fs::path path_;
-};
-
-std::string Describe(const std::error_code& error) {
-  return error.message();
-}
 
 // Makes room for a new file or link: an old file of the same name goes, a folder stays.
 bool ClearTarget(const fs::path& target, std::string& error) {
@@ -80,7 +21,7 @@ bool ClearTarget(const fs::path& target, std::string& error) {
     return false;
   }
   if (!fs::remove(target, ec)) {
-    error = "the existing file cannot be replaced: " + Describe(ec);
+    error = "the existing file cannot be replaced: " + ec.message();
     return false;
   }
   return true;
@@ -91,37 +32,7 @@ bool MakeParent(const fs::path& target, std::string& error) {
   const fs::path parent = target.parent_path();
   fs::create_directories(parent, ec);
   if (!fs::is_directory(parent)) {
-    error = "its folder cannot be created" + (ec ? ": " + Describe(ec) : std::string());
-    return false;
-  }
-  return true;
-}
-
-bool SetTimes(const fs::path& target, const ZipItemTimes& times, std::string& error) {
-  timespec values[2] = {};
-  values[0].tv_sec = times.accessed;
-  values[1].tv_sec = times.modified;
-  if (::utimensat(AT_FDCWD, target.c_str(), values, AT_SYMLINK_NOFOLLOW) != 0) {
-    error = "its times cannot be set: " + Describe(std::error_code(errno, std::generic_category()));
-    return false;
-  }
-  return true;
-}
-
-bool SetPermissions(const fs::path& target, const ZipItemAttributes& attributes,
-                    std::string& error) {
-  std::error_code ec;
-  if (attributes.unixPermissions != 0) {
-    // Owner read is kept so that the file can always be backed up and copied.
-    fs::permissions(target, static_cast<fs::perms>(attributes.unixPermissions | S_IRUSR),
-                    fs::perm_options::replace, ec);
-  } else if (attributes.readOnly) {
-    fs::permissions(target,
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove, ec);
-  }
-  if (ec) {
-    error = "its attributes cannot be set: " + Describe(ec);
+    error = "its folder cannot be created" + (ec ? ": " + ec.message() : std::string());
     return false;
   }
   return true;
@@ -155,94 +66,23 @@ bool ZipArchive::Open(const std::string& path, std::string& error) {
     error = fs::exists(path, ec) ? "it is not a file" : "the file does not exist";
     return false;
   }
-  unzFile file = unzOpen64(path.c_str());
-  if (file == nullptr) {
-    error = "it is not a readable ZIP archive";
+  auto file = std::make_unique<std::ifstream>(fs::path(path), std::ios::binary);
+  if (!file->is_open()) {
+    error = "it cannot be opened for reading";
     return false;
   }
-  auto handle = std::make_unique<Handle>(file);
-
-  unz_global_info64 global{};
-  if (unzGetGlobalInfo64(file, &global) != UNZ_OK) {
-    error = "it is not a readable ZIP archive";
-    return false;
-  }
-  std::vector<ZipItemInfo> items;
-  std::vector<Position> positions;
-  std::string name(kLargestField + 1, '\0');
-  std::string extra(kLargestField + 1, '\0');
-  int step = global.number_entry > 0 ? unzGoToFirstFile(file) : UNZ_END_OF_LIST_OF_FILE;
-  while (step == UNZ_OK) {
-    unz_file_info64 raw{};
-    if (unzGetCurrentFileInfo64(file, &raw, name.data(), name.size(), extra.data(), extra.size(),
-                                nullptr, 0) != UNZ_OK) {
-      break;
-    }
-    unz64_file_pos position{};
-    unzGetFilePos64(file, &position);
-
-    ZipItemInfo item;
-    item.storedName.assign(name.data(), std::min<size_t>(raw.size_filename, kLargestField));
-    if (item.storedName.find('\0') != std::string::npos) {
-      error = "an item name holds a zero byte";
-      return false;
-    }
-    item.name = CleanZipItemName(item.storedName);
-    item.attributes = DecodeZipAttributes(raw.version, raw.external_fa, item.storedName);
-    const std::time_t dosTime =
-        DosTimeToUnix(raw.tmu_date.tm_year, raw.tmu_date.tm_mon + 1, raw.tmu_date.tm_mday,
-                      raw.tmu_date.tm_hour, raw.tmu_date.tm_min, raw.tmu_date.tm_sec);
-    item.times = {dosTime, dosTime, dosTime};
-    ApplyExtendedTimestamp(
-        std::string_view(extra.data(), std::min<size_t>(raw.size_file_extra, kLargestField)),
-        item.times);
-    item.size = raw.uncompressed_size;
-    item.method = raw.compression_method;
-    item.encrypted = (raw.flag & 1) != 0;
-    if (item.encrypted) {
-      error = "the item \"" + item.storedName + "\" is encrypted";
-      return false;
-    }
-    if (item.method != 0 && item.method != Z_DEFLATED) {
-      error = "the item \"" + item.storedName + "\" uses compression method " +
-              std::to_string(item.method) + ", which cannot be read";
-      return false;
-    }
-    items.push_back(std::move(item));
-    positions.push_back({position.pos_in_zip_directory, position.num_of_file});
-    step = unzGoToNextFile(file);
-  }
-  if (step != UNZ_END_OF_LIST_OF_FILE || items.size() != global.number_entry) {
-    error = "its list of items is damaged";
-    return false;
-  }
-  handle_ = std::move(handle);
-  items_ = std::move(items);
-  positions_ = std::move(positions);
+  ZipDirectory directory;
+  if (!ReadZipDirectory(*file, directory, error)) return false;
+  file_ = std::move(file);
+  items_ = std::move(directory.items);
+  places_ = std::move(directory.places);
   return true;
 }
 
 void ZipArchive::Close() {
-  handle_.reset();
+  file_.reset();
   items_.clear();
-  positions_.clear();
-}
-
-bool ZipArchive::OpenItemData(int index, std::string& error) {
-  const Position& position = positions_.at(static_cast<size_t>(index));
-  unz64_file_pos raw{position.directoryOffset, position.number};
-  if (unzGoToFilePos64(handle_->file, &raw) != UNZ_OK ||
-      unzOpenCurrentFile(handle_->file) != UNZ_OK) {
-    error = "its data cannot be read";
-    return false;
-  }
-  // The local header's timestamp field may carry the access and creation
-  // times that the central directory leaves out.
-  localTimes_ = Item(index).times;
-  std::string extra(kLargestField, '\0');
-  const int length = unzGetLocalExtrafield(handle_->file, extra.data(), extra.size());
-  if (length > 0) ApplyExtendedTimestamp(std::string_view(extra.data(), length), localTimes_);
-  return true;
+  places_.clear();
 }
 
 bool ZipArchive::Extract(int index, std::string& error) {
@@ -257,7 +97,7 @@ bool ZipArchive::Extract(int index, std::string& error) {
     std::error_code ec;
     fs::create_directories(target, ec);
     if (!fs::is_directory(fs::symlink_status(target, ec))) {
-      error = "the folder cannot be created" + (ec ? ": " + Describe(ec) : std::string());
+      error = "the folder cannot be created" + (ec ? ": " + ec.message() : std::string());
       return false;
     }
     return true;
@@ -267,76 +107,46 @@ bool ZipArchive::Extract(int index, std::string& error) {
     return false;
   }
   if (!MakeParent(target, error) || !ClearTarget(target, error)) return false;
-  if (item.attributes.symbolicLink) return ExtractLink(item, target, error);
-  return ExtractFile(item, target, error);
+  if (item.attributes.symbolicLink) return ExtractLink(index, target, error);
+  return ExtractFile(index, target, error);
 }
 
-bool ZipArchive::ExtractFile(const ZipItemInfo& item, const fs::path& target, std::string& error) {
-  if (!OpenItemData(static_cast<int>(&item - items_.data()), error)) return false;
-  OpenItem data(handle_->file);
-  // "x": never follow a link or reuse a file that appeared meanwhile.
-  UniqueFile out(std::fopen(target.c_str(), "wbx"));
-  if (!out) {
-    error =
-        "the file cannot be created: " + Describe(std::error_code(errno, std::generic_category()));
-    return false;
-  }
-  PartialFile partial(target);
-  std::vector<char> piece(kPieceSize);
-  std::uint64_t written = 0;
-  for (;;) {
+bool ZipArchive::ExtractFile(int index, const fs::path& target, std::string& error) {
+  ExtractedFile out;
+  if (!out.Create(target, error)) return false;
+  const auto write = [&out](std::string_view piece, std::string& why) {
     if (JobCancelled()) {
-      error = "cancelled";
+      why = "cancelled";
       return false;
     }
-    const int read = unzReadCurrentFile(handle_->file, piece.data(), piece.size());
-    if (read < 0) {
-      error = "its data is damaged";
-      return false;
-    }
-    if (read == 0) break;
-    if (std::fwrite(piece.data(), 1, static_cast<size_t>(read), out.get()) !=
-        static_cast<size_t>(read)) {
-      error = "writing failed: " + Describe(std::error_code(errno, std::generic_category()));
-      return false;
-    }
-    written += static_cast<std::uint64_t>(read);
-  }
-  if (written != item.size || !data.Close()) {
-    error = "its data is damaged";
+    return out.Write(piece, why);
+  };
+  const size_t at = static_cast<size_t>(index);
+  ZipItemTimes times;
+  if (!ReadZipItemData(*file_, items_[at], places_[at], kPieceSize, write, times, error)) {
     return false;
   }
-  if (std::fclose(out.release()) != 0) {
-    error = "writing failed: " + Describe(std::error_code(errno, std::generic_category()));
-    return false;
-  }
-  if (!SetPermissions(target, item.attributes, error) || !SetTimes(target, localTimes_, error)) {
-    return false;
-  }
-  partial.Keep();
-  return true;
+  return out.Finish(items_[at].attributes, times, error);
 }
 
-bool ZipArchive::ReadWholeItem(const ZipItemInfo& item, size_t limit, std::string& data,
-                               std::string& error) {
-  if (item.size > limit) {
+bool ZipArchive::ReadWholeItem(int index, size_t limit, std::string& data, std::string& error) {
+  const size_t at = static_cast<size_t>(index);
+  if (items_[at].size > limit) {
     error = "it is too long";
     return false;
   }
-  if (!OpenItemData(static_cast<int>(&item - items_.data()), error)) return false;
-  OpenItem open(handle_->file);
-  data.assign(static_cast<size_t>(item.size), '\0');
-  const int read = data.empty() ? 0 : unzReadCurrentFile(handle_->file, data.data(), data.size());
-  if (read != static_cast<int>(data.size()) || !open.Close()) {
-    error = "its data is damaged";
-    return false;
-  }
-  return true;
+  data.clear();
+  const auto collect = [&data](std::string_view piece, std::string&) {
+    data.append(piece);
+    return true;
+  };
+  ZipItemTimes ignored;
+  return ReadZipItemData(*file_, items_[at], places_[at], kPieceSize, collect, ignored, error);
 }
 
-bool ZipArchive::ExtractLink(const ZipItemInfo& item, const fs::path& target, std::string& error) {
+bool ZipArchive::ExtractLink(int index, const fs::path& target, std::string& error) {
   std::string linkTarget;
-  if (!ReadWholeItem(item, kLongestLinkTarget, linkTarget, error)) return false;
+  if (!ReadWholeItem(index, kLongestLinkTarget, linkTarget, error)) return false;
   if (!StaysInside(linkTarget)) {
     error = "it is a link to \"" + linkTarget +
             "\", which could point outside the installation directory";
@@ -345,7 +155,7 @@ bool ZipArchive::ExtractLink(const ZipItemInfo& item, const fs::path& target, st
   std::error_code ec;
   fs::create_symlink(linkTarget, target, ec);
   if (ec) {
-    error = "the link cannot be created: " + Describe(ec);
+    error = "the link cannot be created: " + ec.message();
     return false;
   }
   return true;

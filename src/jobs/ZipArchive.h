@@ -1,15 +1,18 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "jobs/ZipDirectory.h"
 #include "jobs/ZipItemInfo.h"
 
-// A ZIP archive read with minizip (zlib inflates the deflated items). Open
-// reads the whole central directory, so a damaged list of items, encrypted
-// items or unknown compression methods are found before anything is written.
+// A ZIP archive: our own reader of the central directory and local headers,
+// zlib inflating the deflated items. Open reads the whole central directory,
+// so a damaged list of items, encrypted items or unknown compression methods
+// are found before anything is written.
 class ZipArchive {
  public:
   ZipArchive();
@@ -21,7 +24,7 @@ class ZipArchive {
   // says why in a few words and the archive stays closed.
   bool Open(const std::string& path, std::string& error);
   void Close();
-  bool IsOpen() const { return handle_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr; }
 
   int Count() const { return static_cast<int>(items_.size()); }
   const ZipItemInfo& Item(int index) const { return items_.at(static_cast<size_t>(index)); }
@@ -37,21 +40,12 @@ class ZipArchive {
   static constexpr size_t kPieceSize = 16 * 1024;
 
  private:
-  struct Handle;
-  struct Position {
-    unsigned long long directoryOffset = 0;
-    unsigned long long number = 0;
-  };
-  bool OpenItemData(int index, std::string& error);
-  bool ExtractFile(const ZipItemInfo& item, const std::filesystem::path& target,
-                   std::string& error);
-  bool ExtractLink(const ZipItemInfo& item, const std::filesystem::path& target,
-                   std::string& error);
-  bool ReadWholeItem(const ZipItemInfo& item, size_t limit, std::string& data, std::string& error);
+  bool ExtractFile(int index, const std::filesystem::path& target, std::string& error);
+  bool ExtractLink(int index, const std::filesystem::path& target, std::string& error);
+  bool ReadWholeItem(int index, size_t limit, std::string& data, std::string& error);
 
-  std::unique_ptr<Handle> handle_;
+  std::unique_ptr<std::ifstream> file_;
   std::vector<ZipItemInfo> items_;
-  std::vector<Position> positions_;
+  std::vector<ZipItemPlace> places_;
   std::filesystem::path base_;
-  ZipItemTimes localTimes_;  // times of the item opened last, local header included
 };

@@ -1,7 +1,6 @@
 #include "jobs/ZipItemInfo.h"
 
-#include <sys/stat.h>
-
+#include "jobs/LittleEndian.h"
 #include "jobs/ZipItemName.h"
 
 namespace {
@@ -17,6 +16,12 @@ constexpr std::uint32_t kDosSystem = 0x04;
 constexpr std::uint32_t kDosDirectory = 0x10;
 constexpr std::uint32_t kDosArchive = 0x20;
 
+// Unix mode bits as ZIP stores them, whatever system reads the archive.
+constexpr std::uint32_t kUnixTypeMask = 0170000;
+constexpr std::uint32_t kUnixDirectory = 0040000;
+constexpr std::uint32_t kUnixLink = 0120000;
+constexpr std::uint32_t kUnixOwnerWrite = 0200;
+
 constexpr std::uint16_t kExtendedTimestampId = 0x5455;
 
 ZipItemAttributes FromDosByte(std::uint32_t dos) {
@@ -29,13 +34,6 @@ ZipItemAttributes FromDosByte(std::uint32_t dos) {
   return attributes;
 }
 
-unsigned ReadLittleEndian(std::string_view bytes, size_t at, size_t width) {
-  unsigned value = 0;
-  for (size_t i = 0; i < width; ++i) {
-    value |= static_cast<unsigned>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-  }
-  return value;
-}
 }  // namespace
 
 ZipItemAttributes DecodeZipAttributes(unsigned versionMadeBy, std::uint32_t externalAttributes,
@@ -50,9 +48,9 @@ ZipItemAttributes DecodeZipAttributes(unsigned versionMadeBy, std::uint32_t exte
     attributes = FromDosByte(externalAttributes & 0xFF);
   } else {
     attributes.archive = true;
-    attributes.directory = S_ISDIR(unixMode);
-    attributes.symbolicLink = S_ISLNK(unixMode);
-    attributes.readOnly = (unixMode & S_IWUSR) == 0;
+    attributes.directory = (unixMode & kUnixTypeMask) == kUnixDirectory;
+    attributes.symbolicLink = (unixMode & kUnixTypeMask) == kUnixLink;
+    attributes.readOnly = (unixMode & kUnixOwnerWrite) == 0;
     attributes.unixPermissions = unixMode & 0777;
   }
   if (NamesZipFolder(storedName)) {

@@ -28,27 +28,38 @@ bool StripOnce(std::string& name) {
   }
   return false;
 }
-}  // namespace
 
-std::string CleanZipItemName(std::string_view storedName) {
-  std::string name(storedName);
-  while (StripOnce(name)) {
-  }
-  // The rules above leave a leading "../", a trailing "/.." or a bare "..";
-  // those components must not reach the file system either.
-  std::string cleaned;
+// Joins the components with '/', leaving out empty, "." and ".." ones.
+std::string JoinPlainComponents(const std::string& name) {
+  std::string joined;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = start;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
     const std::string_view component = std::string_view(name).substr(start, end - start);
     if (!component.empty() && component != "." && component != "..") {
-      if (!cleaned.empty()) cleaned += '/';
-      cleaned += component;
+      if (!joined.empty()) joined += '/';
+      joined += component;
     }
     start = end + 1;
   }
-  return cleaned;
+  return joined;
+}
+}  // namespace
+
+std::string CleanZipItemName(std::string_view storedName) {
+  // Dropping a "." or ".." component can bring a drive prefix or a separator
+  // to the front ("./z:"), so both steps repeat until the name stays as it
+  // is: cleaning a clean name then changes nothing. Each round either
+  // shortens the name or only turns '\' into '/', so this ends.
+  std::string name(storedName);
+  for (;;) {
+    while (StripOnce(name)) {
+    }
+    std::string joined = JoinPlainComponents(name);
+    if (joined == name) return joined;
+    name = std::move(joined);
+  }
 }
 
 bool NamesZipFolder(std::string_view storedName) {

@@ -1,21 +1,41 @@
 // The one program: runs a single job in the terminal when its file name is a
-// job specification (PUpdate-NR2-Firmware-COM3), otherwise opens the dialog.
+// job specification (PUpdate-NR2-Firmware-COM3) or when started with --job,
+// otherwise opens the dialog.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ProgramVersion.h"
 #include "app/CommandLine.h"
 #include "app/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
+#include "jobs/LoggingConsoleHost.h"
+#include "main/PelluxUpdateUsage.h"
 
 #ifdef PUPDATE_WITH_UI
 #include "app/ui/DialogMode.h"
+#include "app/ui/ToolkitOptions.h"
 #endif
 
 namespace {
+constexpr int kUsageStatus = 2;
+
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int UsageError(const std::string& problem) {
+  std::fprintf(stderr, "PelluxUpdateV3: %s; see PelluxUpdateV3 --help\n%s", problem.c_str(),
+               PelluxUpdateSynopsis());
+  return kUsageStatus;
+}
+
+bool IsOwnOptionLike(const std::string& argument) {
+#ifdef PUPDATE_WITH_UI
+  if (IsToolkitOption(argument)) return false;
+#endif
+  return argument.size() > 1 && argument[0] == '-';
 }
 }  // namespace
 
@@ -25,7 +45,34 @@ int main(int argc, char** argv) {
   tokens.push_back(BaseName(argc > 0 && argv[0] ? argv[0] : ""));
   for (int i = 1; i < argc; ++i) tokens.emplace_back(argv[i]);
 
-  const ProgramNameAnalysis analysis = AnalyseProgramName(tokens[0]);
+  ProgramNameAnalysis analysis = AnalyseProgramName(tokens[0]);
+  // A program under a job name hands every argument to its job unread.
+  if (!analysis.consoleJob && tokens.size() > 1) {
+    const std::string& first = tokens[1];
+    if (first == "--help" || first == "-h") {
+      std::fputs(PelluxUpdateHelp(), stdout);
+      return 0;
+    }
+    if (first == "--version") {
+      std::printf("%s\n", VersionLine("PelluxUpdateV3").c_str());
+      return 0;
+    }
+    if (first == "--job") {
+      if (tokens.size() < 3) return UsageError("--job needs a job name");
+      const std::string spec = BaseName(tokens[2]);
+      analysis = AnalyseProgramName(spec);
+      if (!analysis.consoleJob) {
+        return UsageError("'" + tokens[2] +
+                          "' is not a job name such as PUpdate-NR2-Firmware-COM3");
+      }
+      if (tokens.size() > 5) return UsageError("a job takes at most FILE and the word local");
+      tokens.erase(tokens.begin(), tokens.begin() + 2);
+      tokens[0] = spec;
+    } else if (IsOwnOptionLike(first)) {
+      return UsageError("unknown option '" + first + "'");
+    }
+  }
+
   if (analysis.serverUrl) SetServerBaseUrl(*analysis.serverUrl);
   std::string error;
   if (!ApplyServerUrlFromEnvironment(error)) {
@@ -36,14 +83,16 @@ int main(int argc, char** argv) {
   if (analysis.consoleJob) {
     std::vector<const char*> jobArgs;
     for (const std::string& token : tokens) jobArgs.push_back(token.c_str());
+    ScopedJobLog jobLog(VersionLine("PelluxUpdateV3"), LoggingConsoleHost::ClosingLineBy::Caller);
     const bool ok = RunJobInConsole(static_cast<int>(jobArgs.size()), jobArgs.data());
     std::printf("%s\n", ok ? "Complete" : "Error");
+    if (!jobLog.ClosingLine().empty()) std::printf("%s\n", jobLog.ClosingLine().c_str());
     std::fflush(stdout);
     return ok ? 0 : 1;
   }
 
 #ifdef PUPDATE_WITH_UI
-  return RunDialogMode(argc, argv, tokens);
+  return RunDialogMode(argc, argv, tokens, VersionLine("PelluxUpdateV3"));
 #else
   std::fprintf(stderr,
                "This build has no dialog: start the program under a job name such as "

@@ -27,3 +27,24 @@ TEST(FlashLoaderProgram, FailureWaitsForAKeyAndCtrlCEndsTheWait) {
   EXPECT_NE(loader.Output().find("This version is not intended to support the <missing> target\n"),
             std::string::npos);
 }
+
+TEST(FlashLoaderProgram, EndlessInputAtTheActivationPromptEndsAfterAFewAttempts) {
+  TempDir dir;
+  WriteFile(dir / "board.map", SmallMap(2));
+  // No port is opened, so every activation fails at once; standard input
+  // always has a key, as from a pipe that never ends.
+  ChildProcess loader("/bin/sh",
+                      {"-c", "exec \"$0\" -i board </dev/zero", BuiltProgram("FlashLoader")}, {},
+                      "", dir.path().string());
+  EXPECT_EQ(loader.Wait(), 1) << loader.Output();
+  const std::string output = loader.Output();
+  EXPECT_NE(output.find("The target did not answer in 6 attempts: check the cable, the port and "
+                        "the boot mode switch, then run the update again.\n"),
+            std::string::npos)
+      << output;
+  size_t prompts = 0;
+  for (size_t at = 0; (at = output.find("Press any key to continue", at)) != std::string::npos;
+       ++at)
+    ++prompts;
+  EXPECT_EQ(prompts, 6u);
+}

@@ -29,6 +29,22 @@ TEST(ZipItemName, CleaningKeepsEveryItemBelowTheBase) {
   }
 }
 
+TEST(ZipItemName, DriveAndRootHiddenBehindDotComponentsAreRemovedToo) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"./z:", ""},
+      {"./\\c:\\windows\\x", "windows/x"},
+      {"./C:/temp/a.txt", "temp/a.txt"},
+      {"a/../c:/x", "x"},
+      {"..\\./.:\\.", ""},
+      {".//..//d:/e", "e"},
+  };
+  for (const auto& [stored, expected] : cases) {
+    const std::string cleaned = CleanZipItemName(stored);
+    EXPECT_EQ(cleaned, expected) << stored;
+    EXPECT_EQ(CleanZipItemName(cleaned), cleaned) << "cleaning " << stored << " twice";
+  }
+}
+
 TEST(ZipItemName, TrailingSeparatorNamesAFolder) {
   EXPECT_TRUE(NamesZipFolder("CFG/"));
   EXPECT_TRUE(NamesZipFolder("CFG\\"));

@@ -120,5 +120,5 @@ TEST(UpdateServerProgram, ServesLogsAndStopsOnSigterm) {
 TEST(UpdateServerProgram, RefusesABadCommandLine) {
   ChildProcess server(BuiltProgram("pupdate-server"), {"--port", "many"});
   EXPECT_EQ(server.Wait(), 2);
-  EXPECT_NE(server.Output().find("usage: pupdate-server"), std::string::npos);
+  EXPECT_NE(server.Output().find("Usage: pupdate-server"), std::string::npos);
 }

@@ -1,16 +1,29 @@
 #include "TestFiles.h"
 
-#include <unistd.h>
-
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pupdate-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // create_directory is false when the name is taken, so each folder is fresh.
+  std::random_device seed;
+  std::mt19937_64 names(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // Six characters, as mkdtemp makes them: peers' messages quote these paths.
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(names() & 0xFFFFFF));
+    const std::filesystem::path candidate = base / (std::string("pupdate-test-") + suffix);
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder can be created");
 }
 
 TempDir::~TempDir() {

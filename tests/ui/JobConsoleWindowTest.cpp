@@ -211,7 +211,7 @@ class JobConsoleWindowTest : public QObject {
     });
     QVERIFY(!result);
     QVERIFY(driver.visibleAfterJob());
-    QCOMPARE(LastLine(driver.finalText()), QStringLiteral("Cancelled."));
+    QCOMPARE(LastLine(driver.finalText()), QStringLiteral("Cancelled"));
     QCOMPARE(driver.finalText().count(QStringLiteral("Cancelled.")), 1);
     QVERIFY(!driver.finalText().contains(QStringLiteral("Error")));
   }

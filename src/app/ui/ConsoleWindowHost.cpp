@@ -36,10 +36,23 @@ void ConsoleWindowHost::NotifyJobEnded() {
   emit jobEnded();
 }
 
-void ConsoleWindowHost::ShowOutcome(JobOutcome outcome) {
-  // A cancelled job's last line, "Cancelled.", is already written.
-  if (outcome == JobOutcome::Complete) console_.Write("Complete\r\n");
-  if (outcome == JobOutcome::Failed) console_.Write("Error\r\n");
+void ConsoleWindowHost::ReportOutcome(JobOutcome outcome) {
+  outcome_ = outcome;
+}
+
+void ConsoleWindowHost::HoldResult() {
+  // The result is the window's last line, below any closing note of the run.
+  switch (outcome_) {
+    case JobOutcome::Complete:
+      console_.Write("Complete\r\n");
+      break;
+    case JobOutcome::Error:
+      console_.Write("Error\r\n");
+      break;
+    case JobOutcome::Cancelled:
+      console_.Write("Cancelled\r\n");
+      break;
+  }
   ShowPendingText();
   if (!window_) return;
   window_->AwaitDismissal();

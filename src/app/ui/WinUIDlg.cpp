@@ -158,7 +158,7 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
       const std::filesystem::path folder = programFolder_;
       const std::string key = action.machineKey;
       // It ends with its own "press enter" prompt.
-      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); },
+      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); }, "DOWNLOAD-" + key,
                    RunEnding::Immediate);
       return;
     }

@@ -6,9 +6,9 @@
 
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
-#include "net/CurlHandles.h"
-#include "net/CurlTransfer.h"
 #include "net/DownloadProgress.h"
+#include "net/posix/CurlHandles.h"
+#include "net/posix/CurlTransfer.h"
 
 namespace {
 struct FileCloser {

@@ -1,37 +1,14 @@
-#include <cstring>
-
 #include "jobs/JobConsole.h"
-#include "net/CurlHandles.h"
-#include "net/CurlTransfer.h"
+#include "net/ReplyText.h"
 #include "net/ServerFiles.h"
+#include "net/posix/CurlHandles.h"
+#include "net/posix/CurlTransfer.h"
 
 namespace {
-// Replies are read as texts in chunks of at most this many bytes, and each
-// chunk ends at its first zero byte.
-constexpr size_t kChunkSize = 1024;
-// Short replies only: anything beyond this is not read.
-constexpr size_t kMaxReply = 1 << 20;
-
-struct TextReply {
-  std::string text;
-  std::string chunk;
-  size_t received = 0;
-
-  void EndChunk() {
-    text.append(chunk.c_str(), std::strlen(chunk.c_str()));
-    chunk.clear();
-  }
-};
-
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
-  auto& reply = *static_cast<TextReply*>(context);
+  auto& reply = *static_cast<ReplyText*>(context);
   const size_t length = size * count;
-  for (size_t i = 0; i < length; ++i) {
-    if (reply.received++ >= kMaxReply) return 0;
-    reply.chunk += data[i];
-    if (reply.chunk.size() == kChunkSize) reply.EndChunk();
-  }
-  return length;
+  return reply.Add(std::string_view(data, length)) ? length : 0;
 }
 }  // namespace
 
@@ -42,7 +19,7 @@ std::string FetchText(const std::string& url) {
     ConsoleWrite("Fail internet access.\r\n");
     return {};
   }
-  TextReply reply;
+  ReplyText reply;
   SetServerRequestOptions(easy.get(), "FirmwareUpdate", headers.get());
   curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, OnBody);
@@ -59,6 +36,5 @@ std::string FetchText(const std::string& url) {
     return {};
   }
   // A reply broken off keeps what arrived, as a shorter text.
-  reply.EndChunk();
-  return reply.text;
+  return reply.Finish();
 }

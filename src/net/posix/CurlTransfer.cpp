@@ -1,7 +1,7 @@
-#include "net/CurlTransfer.h"
+#include "net/posix/CurlTransfer.h"
 
 #include "jobs/Cancellation.h"
-#include "net/CurlHandles.h"
+#include "net/posix/CurlHandles.h"
 
 namespace {
 // Keeps `easy` attached to `multi` for the lifetime of this object.

@@ -1,4 +1,4 @@
-#include "net/CurlHandles.h"
+#include "net/posix/CurlHandles.h"
 
 #include <mutex>
 

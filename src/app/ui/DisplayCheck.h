@@ -1,0 +1,7 @@
+#pragma once
+
+// True when the dialog can reach a display: the window system server that Qt
+// will connect to answers, or Qt is told to use a platform that needs none
+// (offscreen, vnc, linuxfb, ...). Qt aborts the process when it finds no
+// display, so dialog mode asks first.
+bool DisplayReachable();

@@ -1,0 +1,45 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include "jobs/JobConsole.h"
+#include "net/ReplyText.h"
+#include "net/ServerFiles.h"
+#include "net/win32/InternetSession.h"
+
+namespace {
+constexpr DWORD kChunkSize = 1024;
+}  // namespace
+
+std::string FetchText(const std::string& url) {
+  InternetSession session(
+      InternetOpenA("FirmwareUpdate", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (session.root() == nullptr) {
+    ConsoleWrite("Fail internet access.\r\n");
+    return {};
+  }
+  const char* noCache = "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  HINTERNET reply =
+      session.Adopt(InternetOpenUrlA(session.root(), url.c_str(), noCache, static_cast<DWORD>(-1),
+                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
+  if (session.Cancelled()) return {};
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  // No reply at all, or an error page instead of the text: an error page must
+  // never pass for a machine list or a digest.
+  if (reply == nullptr ||
+      !HttpQueryInfoA(reply, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                      nullptr) ||
+      status >= 400) {
+    ConsoleWrite("Fail access to server.\r\n");
+    return {};
+  }
+  ReplyText text;
+  char chunk[kChunkSize];
+  DWORD got = 0;
+  // A reply broken off keeps what arrived, as a shorter text.
+  while (InternetReadFile(reply, chunk, kChunkSize, &got) && got > 0) {
+    if (!text.Add(std::string_view(chunk, got))) break;
+  }
+  if (session.Cancelled()) return {};
+  return text.Finish();
+}

@@ -1,0 +1,158 @@
+#include "net/HttpDownload.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "jobs/JobConsole.h"
+#include "net/DownloadProgress.h"
+#include "net/win32/InternetSession.h"
+#include "net/win32/WideText.h"
+
+namespace {
+constexpr DWORD kReadSize = 4096;
+constexpr size_t kHostLength = 1024;
+constexpr size_t kPathLength = 2048;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// "<text> Error: <code> - <system message>", or the text alone without an error code.
+void ReportLastError(const char* text) {
+  const DWORD code = GetLastError();
+  if (code == 0) {
+    ConsolePrintf("%s\n", text);
+    return;
+  }
+  wchar_t message[256] = L"";
+  // WinINet's own codes are in its module's message table.
+  const bool internetCode = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST;
+  const DWORD source = internetCode ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
+  FormatMessageW(source | FORMAT_MESSAGE_IGNORE_INSERTS,
+                 internetCode ? GetModuleHandleW(L"wininet.dll") : nullptr, code,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), message, 256, nullptr);
+  std::string line = FromWide(message);
+  if (line.empty() || line.back() != '\n') line += '\n';
+  ConsolePrintf("%s Error: %lu - %s", text, static_cast<unsigned long>(code), line.c_str());
+}
+
+// A numeric header of the reply; false when the reply has none.
+bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
+  DWORD size = sizeof value;
+  return HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
+}
+
+void ReportWriteFailure() {
+  ConsoleWrite("\nError writing to file. Disk full or other I/O error?\n");
+}
+
+bool ReportCancelled(const DownloadProgress& progress) {
+  ConsolePrintf("%sDownload cancelled.\n", progress.begun() ? "\n" : "");
+  return false;
+}
+}  // namespace
+
+bool DownloadFile(const std::string& url, const std::string& localPath) {
+  // The local file first: a path that cannot be written costs no network access.
+  File file(_wfopen(ToWide(localPath).c_str(), L"wb"));
+  if (!file) {
+    ConsolePrintf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
+    return false;
+  }
+  DownloadProgress progress(localPath);
+
+  InternetSession session(
+      InternetOpenW(L"Tarnwick_Webget/1.0", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (session.root() == nullptr) {
+    ReportLastError("InternetOpen failed.");
+    return false;
+  }
+
+  std::wstring wideUrl = ToWide(url);
+  wchar_t host[kHostLength] = L"";
+  wchar_t path[kPathLength] = L"";
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = kHostLength;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = kPathLength;
+  if (wideUrl.empty() || !InternetCrackUrlW(wideUrl.c_str(), 0, 0, &parts) ||
+      (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
+    ReportLastError("InternetCrackUrlW failed.");
+    return false;
+  }
+
+  HINTERNET connection = session.Adopt(InternetConnectW(session.root(), host, parts.nPort, nullptr,
+                                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (connection == nullptr) {
+    if (session.Cancelled()) return ReportCancelled(progress);
+    ReportLastError("InternetConnect failed.");
+    return false;
+  }
+  const wchar_t* accepted[] = {L"*/*", nullptr};
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  HINTERNET request = session.Adopt(
+      HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr, accepted, flags, 0));
+  if (request == nullptr) {
+    if (session.Cancelled()) return ReportCancelled(progress);
+    ReportLastError("HttpOpenRequest failed.");
+    return false;
+  }
+  // Ask every cache on the way for a fresh copy.
+  const wchar_t* noCache = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+  if (!HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0)) {
+    if (session.Cancelled()) return ReportCancelled(progress);
+    ReportLastError("HttpSendRequest failed.");
+    return false;
+  }
+  // An error status (400 and above) is a failed download, not a file.
+  DWORD status = 0;
+  if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, status) && status >= 400) {
+    ConsolePrintf("Download failed: the server answered HTTP status %lu.\n",
+                  static_cast<unsigned long>(status));
+    return false;
+  }
+  DWORD length = 0;
+  progress.Begin(QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, length) ? length : -1);
+
+  char buffer[kReadSize];
+  for (;;) {
+    DWORD got = 0;
+    const BOOL read = InternetReadFile(request, buffer, kReadSize, &got);
+    if (session.Cancelled()) return ReportCancelled(progress);
+    if (!read) {
+      // Broken off: what arrived is not the whole file.
+      ConsoleWrite("\n");
+      ReportLastError("InternetReadFile failed during download.");
+      return false;
+    }
+    if (got == 0) break;
+    if (std::fwrite(buffer, 1, got, file.get()) != got) {
+      ReportWriteFailure();
+      return false;
+    }
+    progress.Received(got);
+  }
+  // A reply shorter than it announced was cut short.
+  if (length > 0 && progress.total() < length) {
+    ConsolePrintf(
+        "\nInternetReadFile failed during download. Error: the connection ended after "
+        "%lu of %lu bytes.\n",
+        static_cast<unsigned long>(progress.total()), static_cast<unsigned long>(length));
+    return false;
+  }
+  // Buffered bytes that cannot reach the disk are a write failure too.
+  if (std::fflush(file.get()) != 0) {
+    ReportWriteFailure();
+    return false;
+  }
+  progress.Complete();
+  return true;
+}
