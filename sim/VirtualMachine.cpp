@@ -107,7 +107,12 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   board.SetNoise(fault == MachineFault::Noise);
   if (fault == MachineFault::Silence) board.SetNeverSendC(true);
   if (fault == MachineFault::Nak) board.NakBlockOnce(2);
-  if (fault == MachineFault::HangUp) board.HangUpAtBlock(3);
+  if (fault == MachineFault::HangUp) {
+    board.HangUpAtBlock(3);
+    // The factory reset and one parameter get through; the second reply never comes.
+    d.servo->HangUpAtFrame(3);
+    d.step->HangUpAtReply(2);
+  }
   if (fault == MachineFault::HangUp) {
     d.bootloader->HangUpAfter(kHangUpAfterBytes, [&board] { board.HangUp(); });
   }

@@ -41,6 +41,11 @@ std::vector<VirtualStepDrive::Exchange> VirtualStepDrive::ScriptFromRecordFile(
   return script;
 }
 
+void VirtualStepDrive::HangUpAtReply(int count) {
+  std::lock_guard hold(mutex_);
+  hangUpAtReply_ = count;
+}
+
 void VirtualStepDrive::SetReplyDelay(std::chrono::milliseconds delay) {
   std::lock_guard hold(mutex_);
   replyDelay_ = delay;
@@ -85,6 +90,15 @@ void VirtualStepDrive::OnReceived(const uint8_t* data, size_t size) {
       messageBytes_ = 0;
       // After the last exchange the drive answers the next replay as well.
       exchange_ = (exchange_ + 1) % script_.size();
+      if (++replyCount_ == hangUpAtReply_) {
+        reply.clear();
+        delay = std::chrono::milliseconds(-1);
+      }
+    }
+    if (delay.count() < 0) {
+      Log("hang-up instead of reply " + std::to_string(replyCount_));
+      HangUp();
+      return;
     }
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
     {

@@ -30,6 +30,8 @@ class VirtualStepDrive : public VirtualDevice {
 
   // Waits this long before each reply.
   void SetReplyDelay(std::chrono::milliseconds delay);
+  // The line goes dead instead of reply number `count` (from 1).
+  void HangUpAtReply(int count);
 
   // When each received byte arrived, and when each reply went out.
   std::vector<std::chrono::steady_clock::time_point> ArrivalTimes() const;
@@ -50,6 +52,8 @@ class VirtualStepDrive : public VirtualDevice {
   std::chrono::milliseconds replyDelay_{0};
   size_t exchange_ = 0;
   size_t messageBytes_ = 0;
+  int hangUpAtReply_ = 0;
+  int replyCount_ = 0;
   std::vector<std::chrono::steady_clock::time_point> arrivals_;
   std::vector<std::chrono::steady_clock::time_point> replies_;
 };

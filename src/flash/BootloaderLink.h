@@ -75,6 +75,9 @@ class BootloaderLink {
   bool isPortOpen() const { return port_.isOpen != 0; }
   uint32_t packetSize() const { return packetSize_; }
   const TargetInfo& target() const { return target_; }
+  // After a failed operation: one line when the line hung up or the target
+  // went quiet (naming the port), empty otherwise.
+  std::string lineProblemText() const;
 
   uint8_t initBootloader();
   uint8_t getCommands(uint8_t* version, CommandSet* commands);

@@ -508,6 +508,11 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("downloading", index, element.address, element.size, ok);
     if (!ok && JobCancelled()) return Fail();
+    // A silent target or a dead line is no matter of protection.
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
                  false);
@@ -521,6 +526,10 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("verifying", index, element.address, element.size, ok);
     if (!ok && JobCancelled()) return Fail();
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
                  false);
