@@ -25,7 +25,12 @@ class LineEndingConsole : public JobConsole {
     target_.Write(text);
     if (!text.empty()) atLineStart_.store(text.back() == '\n', std::memory_order_release);
   }
-  int ReadKey(const CancelToken& cancel) override { return target_.ReadKey(cancel); }
+  int ReadKey(const CancelToken& cancel) override {
+    const int key = target_.ReadKey(cancel);
+    // The typed Enter (or the prompt's end) starts a new line on the screen.
+    atLineStart_.store(true, std::memory_order_release);
+    return key;
+  }
   void EndLine() {
     if (!atLineStart_.load(std::memory_order_acquire)) Write("\r\n");
   }
