@@ -1,14 +1,20 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 class JobConsole;
+
+// How a run ended.
+enum class JobOutcome { Complete, Error, Cancelled };
 
 // Where a job's console lives: the terminal in console job mode, a console
 // window when a dialog starts the job, a capturing console in the tests.
 class ConsoleHost {
  public:
   virtual ~ConsoleHost() = default;
+  // Called before Open with the job's name ("PUPDATE-NR2-FIRMWARE-COM3").
+  virtual void NameJob(std::string_view name) {}
   // Opens the console for one run.
   virtual JobConsole& Open() = 0;
   // Runs on the caller's thread while the job runs on its own thread; returns
@@ -17,6 +23,8 @@ class ConsoleHost {
   // once the job has finished, to wake the wait.
   virtual void WaitForJob(const std::function<bool()>& finished) = 0;
   virtual void NotifyJobEnded() {}
+  // Called once the job has ended, before Close.
+  virtual void ReportOutcome(JobOutcome outcome) {}
   // Closes the console after the run.
   virtual void Close() {}
 };

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 // Runs one job (RunJob on the argument vector) on a job thread with a console,
 // and blocks until it has ended. False when the job failed or was cancelled.
 bool RunJobInConsole(int argc, const char* const* argv);
 
-// The same for any job body; used by RunJobInConsole and by tests.
-bool RunInConsole(const std::function<bool()>& job);
+// The same for any job body; used by RunJobInConsole and by tests. `name`
+// names the run for the console host (its log, for one).
+bool RunInConsole(const std::function<bool()>& job, std::string_view name = "JOB");

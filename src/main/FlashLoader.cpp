@@ -3,11 +3,13 @@
 // exits with the interpreter's code (-1 becomes 255).
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "ProgramVersion.h"
 #include "flash/FlashLoader.h"
 #include "jobs/ConsoleRunner.h"
+#include "jobs/LoggingConsoleHost.h"
 
 int main(int argc, char** argv) {
   // The conventions users type first; every other text is the interpreter's.
@@ -25,10 +27,20 @@ int main(int argc, char** argv) {
   }
 
   std::atomic<int> code{1};
-  const bool ok = RunInConsole([&] {
-    code = runFlashLoader(argc, argv);
-    return code == 0;
-  });
+  // A run that only shows the usage is no job worth a log.
+  const bool usageOnly = argc < 2 || std::string_view(argv[1]) == "-?";
+  std::optional<ScopedJobLog> runLog;
+  if (!usageOnly)
+    runLog.emplace(VersionLine("FlashLoader"), LoggingConsoleHost::ClosingLineBy::Caller);
+  const bool ok = RunInConsole(
+      [&] {
+        code = runFlashLoader(argc, argv);
+        return code == 0;
+      },
+      "FLASHLOADER");
+  if (runLog && !runLog->ClosingLine().empty()) {
+    std::printf("%s\n", runLog->ClosingLine().c_str());
+  }
   std::fflush(stdout);
   // A cancelled run never reports success.
   if (!ok && code == 0) return 1;

@@ -9,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "app/ServerBaseUrl.h"
 #include "jobs/ConsoleRunner.h"
+#include "jobs/LoggingConsoleHost.h"
 #include "main/PelluxUpdateUsage.h"
 
 #ifdef PUPDATE_WITH_UI
@@ -82,14 +83,16 @@ int main(int argc, char** argv) {
   if (analysis.consoleJob) {
     std::vector<const char*> jobArgs;
     for (const std::string& token : tokens) jobArgs.push_back(token.c_str());
+    ScopedJobLog jobLog(VersionLine("PelluxUpdateV3"), LoggingConsoleHost::ClosingLineBy::Caller);
     const bool ok = RunJobInConsole(static_cast<int>(jobArgs.size()), jobArgs.data());
     std::printf("%s\n", ok ? "Complete" : "Error");
+    if (!jobLog.ClosingLine().empty()) std::printf("%s\n", jobLog.ClosingLine().c_str());
     std::fflush(stdout);
     return ok ? 0 : 1;
   }
 
 #ifdef PUPDATE_WITH_UI
-  return RunDialogMode(argc, argv, tokens);
+  return RunDialogMode(argc, argv, tokens, VersionLine("PelluxUpdateV3"));
 #else
   std::fprintf(stderr,
                "This build has no dialog: start the program under a job name such as "

@@ -12,6 +12,7 @@
 
 #include "CapturingConsole.h"
 #include "ChildProcess.h"
+#include "JobOutput.h"
 #include "SampleContent.h"
 #include "ScopedEnv.h"
 #include "Stm32BoardBootloader.h"
@@ -180,7 +181,7 @@ TEST_F(FirmwareEndToEnd, RefusedWritesEndTheJobInError) {
                    {{"PUPDATE_PORT_MAP", "COM3=" + board.PortPath()}}, "", dir.path().string());
   job.CloseInput();
   EXPECT_EQ(job.Wait(), 1) << job.Output();
-  EXPECT_TRUE(EndsWith(job.Output(), "Error\n")) << job.Output();
+  EXPECT_TRUE(EndsWith(WithoutLogLine(job.Output()), "Error\n")) << job.Output();
   EXPECT_FALSE(model.StartedAt().has_value());
   EXPECT_FALSE(fs::exists(dir / "map.map"));
 }
@@ -200,7 +201,7 @@ TEST_F(FirmwareEndToEnd, OnlineFirmwareJobThroughTheProgram) {
       "", dir.path().string());
   job.CloseInput();
   EXPECT_EQ(job.Wait(), 0) << job.Output();
-  EXPECT_TRUE(EndsWith(job.Output(), "Complete\n")) << job.Output();
+  EXPECT_TRUE(EndsWith(WithoutLogLine(job.Output()), "Complete\n")) << job.Output();
   EXPECT_EQ(FlashAt(model, kFlashBase, image.size()), image);
   EXPECT_EQ(model.StartedAt(), kFlashBase);
   EXPECT_FALSE(fs::exists(dir / "map.map"));
@@ -229,7 +230,7 @@ TEST(VirtualMachineProgram, OnlineFirmwareJobFlashesTheVirtualMachine) {
                    dir / "job");
   job.CloseInput();
   EXPECT_EQ(job.Wait(), 0) << job.Output();
-  EXPECT_TRUE(EndsWith(job.Output(), "Complete\n")) << job.Output();
+  EXPECT_TRUE(EndsWith(WithoutLogLine(job.Output()), "Complete\n")) << job.Output();
   const std::string verdict =
       "flash matches NR2/FIRMWARE/NR2_FW_V251112.hex: 24576 bytes at 0x08000000\n";
   EXPECT_TRUE(sim.WaitForOutput(verdict)) << sim.Output();

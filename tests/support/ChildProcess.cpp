@@ -24,6 +24,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     ::dup2(out[1], STDERR_FILENO);
     ::setpgid(0, 0);  // Ctrl+C in the test's terminal must not reach it
     if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0) ::_exit(126);
+    // Job logs of tests go to the build tree, not the user's state folder.
+    ::setenv("PUPDATE_LOG_DIR", PUPDATE_BINARY_DIR "/test-job-logs", 0);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<std::string> storage;
     storage.push_back(argv0.empty() ? program : argv0);

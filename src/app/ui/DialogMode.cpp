@@ -8,8 +8,10 @@
 #include "app/ui/DisplayCheck.h"
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/WinUIDlg.h"
+#include "jobs/LoggingConsoleHost.h"
 
-int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens) {
+int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
+                  const std::string& programLine) {
   if (!DisplayReachable()) {
     std::fprintf(stderr, "no display: set DISPLAY, or run a job by name; see --help\n");
     return 1;
@@ -20,6 +22,7 @@ int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens)
   SettingsStore* previousSettings = SetSettingsStore(&settings);
   {
     ScopedConsoleWindowHost consoleWindows;
+    ScopedJobLog jobLogs(programLine, LoggingConsoleHost::ClosingLineBy::Console);
     WinUIDlg dialog(tokens.empty() ? std::string() : tokens.front());
     dialog.exec();
   }

@@ -4,5 +4,7 @@
 #include <vector>
 
 // Dialog mode of the program: runs the main dialog modally and returns the
-// process exit status. `tokens` are the program's file name and arguments.
-int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens);
+// process exit status. `tokens` are the program's file name and arguments;
+// `programLine` (name and version) heads the log of every job it runs.
+int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
+                  const std::string& programLine);

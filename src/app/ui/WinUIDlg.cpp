@@ -157,7 +157,7 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::DownloadOnlineFiles: {
       const std::filesystem::path folder = programFolder_;
       const std::string key = action.machineKey;
-      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); });
+      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); }, "DOWNLOAD-" + key);
       return;
     }
     case DialogAction::Kind::ExtendSetting:
