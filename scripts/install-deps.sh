@@ -9,6 +9,8 @@ packages=(
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils zip unzip python3 nginx-light
   clang libclang-rt-14-dev
+  git dpkg-dev man-db desktop-file-utils
+  locales fonts-dejavu-core
 )
 
 missing=()

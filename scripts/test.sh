@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (core, programs,
-# dialogs), a build of the core tests with AddressSanitizer and
+# dialogs), the Debian package made from it (installed, checked, removed),
+# a build of the core tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short run of every fuzz target and the
 # threaded tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/test-locale.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
+
+./scripts/package.sh
 
 if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPDATE_SANITIZE=ON \

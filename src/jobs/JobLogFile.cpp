@@ -80,7 +80,9 @@ void JobLogFile::WriteLine(std::string_view line, Clock::time_point when) {
   std::string stamped = JobLogTimestamp(when);
   if (!line.empty()) stamped += "  " + std::string(line);
   stamped += '\n';
-  if (std::fwrite(stamped.data(), 1, stamped.size(), file_.get()) != stamped.size()) {
+  // Each line reaches the file at once: a job that dies keeps its log so far.
+  if (std::fwrite(stamped.data(), 1, stamped.size(), file_.get()) != stamped.size() ||
+      std::fflush(file_.get()) != 0) {
     Fail("cannot write " + path_.string() + ": " + ErrnoText());
   }
 }

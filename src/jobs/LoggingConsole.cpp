@@ -5,8 +5,9 @@
 LoggingConsole::LoggingConsole(JobConsole& inner, JobLogFile& log) : inner_(inner), log_(log) {}
 
 void LoggingConsole::Write(std::string_view text) {
-  inner_.Write(text);
+  // One lock around both, so the log keeps the order the screen shows.
   std::lock_guard lock(mutex_);
+  inner_.Write(text);
   const auto now = JobLogFile::Clock::now();
   for (const std::string& line : lines_.Feed(text)) log_.WriteLine(line, now);
 }
