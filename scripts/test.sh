@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/test-locale.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -266,7 +266,7 @@ TEST_F(FlashLoaderTest, BadParametersAndMissingMaps) {
                                    0),
             0u);
   console.ClearOutput();
-  EXPECT_EQ(Run({"stray", "-c"}), 0);  // the list ends at a text that is no option
+  EXPECT_EQ(Run({"stray", "-c"}), 1);  // the list ends, as a failure, at a text that is no option
   EXPECT_EQ(console.Output(), "bad parameter [stray] \n");
   console.ClearOutput();
   EXPECT_EQ(Run({"-i", "nosuchchip"}), 1);

@@ -1,10 +1,9 @@
 #include "app/ui/DialogMode.h"
 
-#include <QApplication>
-
 #include <cstdio>
 
 #include "app/ui/ConsoleWindowHost.h"
+#include "app/ui/DialogApplication.h"
 #include "app/ui/DisplayCheck.h"
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/ToolkitOptions.h"
@@ -18,7 +17,7 @@ int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
     return 1;
   }
   int qtArgc = argc;
-  QApplication application(qtArgc, argv);
+  DialogApplication application(qtArgc, argv);
   QtSettingsStore settings;
   SettingsStore* previousSettings = SetSettingsStore(&settings);
   {
