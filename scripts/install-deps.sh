@@ -10,6 +10,7 @@ packages=(
   srecord binutils zip unzip python3 nginx-light
   clang libclang-rt-14-dev
   git dpkg-dev man-db desktop-file-utils
+  locales fonts-dejavu-core
 )
 
 missing=()

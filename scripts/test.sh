@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/test-locale.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -27,4 +28,8 @@ fi
 
 if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_FUZZ:-0}" != 1 ]; then
   ./scripts/fuzz.sh
+fi
+
+if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_TSAN:-0}" != 1 ]; then
+  ./scripts/tsan.sh
 fi

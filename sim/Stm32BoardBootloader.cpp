@@ -42,15 +42,24 @@ void Stm32BoardBootloader::OnBytes(const uint8_t* data, size_t size, const SendF
       size = hangUpAfter_ - before;  // the rest never arrives
     }
   }
-  model_.OnBytes(data, size, send);
-  std::function<void()> started;
-  {
-    std::lock_guard lock(mutex_);
-    Inspect();
-    if (startedNow_) started = onStarted_;
-    startedNow_ = false;
-  }
-  if (started) started();
+  // What the host did is recorded before it hears the answer, so that a
+  // host that has its answer finds the record (the program started, above
+  // all).
+  auto record = [this] {
+    std::function<void()> started;
+    {
+      std::lock_guard lock(mutex_);
+      Inspect();
+      if (startedNow_) started = onStarted_;
+      startedNow_ = false;
+    }
+    if (started) started();
+  };
+  model_.OnBytes(data, size, [&](const uint8_t* answer, size_t count) {
+    record();
+    if (send) send(answer, count);
+  });
+  record();
   if (hangUp) {
     Log("fault: hang-up after " + std::to_string(hangUpAfter_) + " bytes");
     hangUp();

@@ -550,11 +550,13 @@ bool Stm32BootloaderModel::Step(std::vector<Answer>& out) {
         Finish(true);
         return true;
       }
+      // Page codes carry a checksum only in the 0x79 dialect.
       const size_t count = size_t(pending_[0]) + 1;
-      if (pending_.size() < count + 2) return false;
-      const bool good = Xor(pending_.data(), count + 1) == pending_[count + 1];
+      const size_t frame = 1 + count + (Classic() ? 1 : 0);
+      if (pending_.size() < frame) return false;
+      const bool good = !Classic() || Xor(pending_.data(), count + 1) == pending_[count + 1];
       std::vector<uint16_t> codes(pending_.begin() + 1, pending_.begin() + 1 + count);
-      pending_.erase(pending_.begin(), pending_.begin() + count + 2);
+      pending_.erase(pending_.begin(), pending_.begin() + frame);
       current_.count = uint32_t(count);
       current_.codes = codes;
       if (!good) return refuse();

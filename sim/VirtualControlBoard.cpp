@@ -258,16 +258,21 @@ void VirtualControlBoard::OnReceived(const uint8_t* data, size_t size) {
       case Mode::Bootloader: {
         lock.unlock();
         if (!bootloader_) return;
-        bootloader_->OnBytes(data + i, size - i, [this](const uint8_t* answer, size_t count) {
-          SendBytes(answer, count);
-        });
-        if (bootloader_->ProgramStarted()) {
-          lock.lock();
+        // The board runs its new program before the host hears the answer
+        // to Go: whoever looks once the host is done finds it running.
+        auto noteStart = [this] {
+          if (!bootloader_->ProgramStarted()) return;
+          std::lock_guard relock(mutex_);
           if (mode_ == Mode::Bootloader) {
             SetMode(Mode::Running);
             Log("new firmware started");
           }
-        }
+        };
+        bootloader_->OnBytes(data + i, size - i, [&](const uint8_t* answer, size_t count) {
+          noteStart();
+          SendBytes(answer, count);
+        });
+        noteStart();
         return;
       }
     }

@@ -66,6 +66,11 @@ bool VirtualStepDrive::WaitForBytes(size_t count, std::chrono::milliseconds time
   return arrived_.wait_for(hold, timeout, [&] { return arrivals_.size() >= count; });
 }
 
+bool VirtualStepDrive::WaitForReplies(size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock hold(mutex_);
+  return arrived_.wait_for(hold, timeout, [&] { return replies_.size() >= count; });
+}
+
 void VirtualStepDrive::OnReceived(const uint8_t* data, size_t size) {
   const auto now = std::chrono::steady_clock::now();
   for (size_t i = 0; i < size; ++i) {
@@ -104,6 +109,7 @@ void VirtualStepDrive::OnReceived(const uint8_t* data, size_t size) {
     {
       std::lock_guard hold(mutex_);
       replies_.push_back(std::chrono::steady_clock::now());
+      arrived_.notify_all();
     }
     if (!reply.empty()) Send(reply.data(), reply.size());
   }

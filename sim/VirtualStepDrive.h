@@ -38,6 +38,10 @@ class VirtualStepDrive : public VirtualDevice {
   std::vector<std::chrono::steady_clock::time_point> ReplyTimes() const;
   bool WaitForBytes(size_t count,
                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  // Waits until `count` replies have gone out (the last byte of a message
+  // arrives before its reply is sent).
+  bool WaitForReplies(size_t count,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
 
  protected:
   void OnReceived(const uint8_t* data, size_t size) override;

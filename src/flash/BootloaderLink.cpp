@@ -363,7 +363,9 @@ uint8_t BootloaderLink::SimpleErase(uint16_t count, std::span<const uint16_t> co
     } else {
       frame.push_back(uint8_t(group.size() - 1));
       for (uint16_t code : group) frame.push_back(uint8_t(code));
-      frame.push_back(XorOf(frame));
+      // The 0x75 dialect takes the page codes without a checksum; a stray
+      // byte would be read as the next command.
+      if (Classic()) frame.push_back(XorOf(frame));
     }
     if (uint8_t r = Send(std::move(frame))) return r;
     return ExpectAck(kLaterRefused);

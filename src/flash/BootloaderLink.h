@@ -74,6 +74,8 @@ class BootloaderLink {
   int ackMode() const { return ackMode_; }
   bool isPortOpen() const { return port_.isOpen != 0; }
   uint32_t packetSize() const { return packetSize_; }
+  // The port with the settings and the time-out the link gave it last.
+  const CRS232& port() const { return port_; }
   const TargetInfo& target() const { return target_; }
   // After a failed operation: one line when the line hung up or the target
   // went quiet (naming the port), empty otherwise.

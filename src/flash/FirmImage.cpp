@@ -18,7 +18,9 @@ FileType TypeOfPath(const std::string& path) {
   for (char& c : extension) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  if (extension == ".S19") return FileType::kSRecord;
+  // The usual names of Motorola S-record files.
+  for (const char* srecord : {".S19", ".SREC", ".S28", ".S37", ".MOT"})
+    if (extension == srecord) return FileType::kSRecord;
   if (extension == ".HEX") return FileType::kIntelHex;
   if (extension == ".BIN") return FileType::kBinary;
   return FileType::kUnknown;
@@ -109,6 +111,10 @@ uint8_t SumOfAddress(uint32_t address) {
 }
 
 }  // namespace
+
+bool IsImageFileName(const std::string& path) {
+  return TypeOfPath(path) != FileType::kUnknown;
+}
 
 bool CFirmImage::fail(std::string text) {
   valid = false;

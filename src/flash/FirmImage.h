@@ -31,7 +31,7 @@ class CFirmImage {
   CFirmImage() = default;
   virtual ~CFirmImage() = default;
 
-  // Reads a file by its extension (.S19, .HEX, .BIN, any case). On failure
+  // Reads a file by its extension (see IsImageFileName). On failure
   // the image becomes invalid and errorText says why.
   bool readFile(const std::string& path);
   // Parsers over text already in memory (used by readFile, and by tests).
@@ -57,6 +57,10 @@ class CFirmImage {
  private:
   bool fail(std::string text);
 };
+
+// True when the name's extension is one the image files are read and
+// written by: .hex, .bin, and .s19, .srec, .s28, .s37, .mot (any case).
+bool IsImageFileName(const std::string& path);
 
 // An empty, valid image. Always kImageSuccess.
 uint32_t createImage(std::unique_ptr<CFirmImage>& out);

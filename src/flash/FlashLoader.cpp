@@ -38,9 +38,13 @@ struct SubOption {
 // What a sub-option takes after it.
 enum class Arity { None, One, OptionalOne, Counted };
 
+// What its value must be.
+enum class Kind { Text, Address, Byte };
+
 struct Grammar {
   const char* name;
   Arity arity;
+  Kind kind = Kind::Text;
 };
 
 // The sub-options each option accepts.
@@ -52,28 +56,35 @@ std::vector<Grammar> GrammarOf(const std::string& option) {
   if (option == "-e") return {{"--all", Arity::None}, {"--sec", Arity::Counted}};
   if (option == "-u") return {{"--fn", Arity::One}};
   if (option == "-d")
-    return {{"--a", Arity::One}, {"--fn", Arity::One}, {"--v", Arity::None}, {"--o", Arity::None}};
-  if (option == "-r") return {{"--a", Arity::OptionalOne}};
+    return {{"--a", Arity::One, Kind::Address},
+            {"--fn", Arity::One},
+            {"--v", Arity::None},
+            {"--o", Arity::None}};
+  if (option == "-r") return {{"--a", Arity::OptionalOne, Kind::Address}};
   if (option == "-p")
     return {{"--erp", Arity::None},
             {"--drp", Arity::None},
             {"--ewp", Arity::Counted},
             {"--dwp", Arity::None}};
   if (option == "-o")
-    return {{"--get", Arity::None},  {"--set", Arity::None},  {"--fn", Arity::One},
-            {"--vals", Arity::None}, {"--RDP", Arity::One},   {"--User", Arity::One},
-            {"--Data0", Arity::One}, {"--Data1", Arity::One}, {"--WRP0", Arity::One},
-            {"--WRP1", Arity::One},  {"--WRP2", Arity::One},  {"--WRP3", Arity::One}};
-  if (option == "-Rts" || option == "-Dtr") return {{"--Hi", Arity::None}, {"--Lo", Arity::None}};
+    return {{"--get", Arity::None},
+            {"--set", Arity::None},
+            {"--fn", Arity::One},
+            {"--vals", Arity::None},
+            {"--RDP", Arity::One, Kind::Byte},
+            {"--User", Arity::One, Kind::Byte},
+            {"--Data0", Arity::One, Kind::Byte},
+            {"--Data1", Arity::One, Kind::Byte},
+            {"--WRP0", Arity::One, Kind::Byte},
+            {"--WRP1", Arity::One, Kind::Byte},
+            {"--WRP2", Arity::One, Kind::Byte},
+            {"--WRP3", Arity::One, Kind::Byte}};
   return {};
 }
 
-bool IsValue(const std::string& text) {
-  return !IsFlashLoaderOption(text) && !IsFlashLoaderSubOption(text);
-}
-
 // Splits the texts after an option into its sub-options; the offending text
-// when one does not fit.
+// when one does not fit. Hexadecimal values are checked here, before the
+// option acts on any of them.
 std::optional<std::string> ParseSubOptions(const std::string& option,
                                            const std::vector<std::string>& args,
                                            std::vector<SubOption>& out) {
@@ -86,7 +97,7 @@ std::optional<std::string> ParseSubOptions(const std::string& option,
     SubOption sub{text, {}};
     ++i;
     auto takeValue = [&]() {
-      if (i >= args.size() || !IsValue(args[i])) return false;
+      if (i >= args.size() || !IsFlashLoaderValue(args[i])) return false;
       sub.values.push_back(args[i++]);
       return true;
     };
@@ -107,9 +118,17 @@ std::optional<std::string> ParseSubOptions(const std::string& option,
         break;
       }
     }
+    if (rule->kind != Kind::Text && !sub.values.empty() &&
+        !ParseHex(sub.values[0], rule->kind == Kind::Byte ? 0xFF : 0xFFFFFFFF))
+      return sub.values[0];
     out.push_back(std::move(sub));
   }
   return std::nullopt;
+}
+
+// The value of a sub-option that ParseSubOptions has checked.
+uint32_t HexValue(const SubOption& sub) {
+  return ParseHex(sub.values.at(0)).value_or(0);
 }
 
 std::string UpperExtension(const std::string& path) {
@@ -127,23 +146,20 @@ std::string ProgramDirectory() {
   return exe.parent_path().string() + "/";
 }
 
-void ResultLine(const char* text, bool ok) {
-  ConsolePrintf(ok ? "%s \t\t\t\t [OK] \n" : "%s \t\t\t\t [KO] \n", text);
-}
-
-void TransferLine(const char* text, size_t index, uint32_t address, uint32_t size, bool ok) {
-  if (index == 0 && address == 0 && size == 0) return ResultLine(text, ok);
-  ConsolePrintf(ok ? "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [OK] \n"
-                   : "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [KO] \n",
-                text, int(index), address, size / 1024.0);
-}
-
 // Prints the prompt and waits for one key; false at the end of input or
 // when the job is cancelled.
 bool PressAnyKey() {
   ConsoleWrite("\n Press any key to continue ...\n");
   return ConsoleReadKey() != -1;
 }
+
+// What a -d step downloads, from the run's settings and its sub-options.
+struct DownloadRequest {
+  std::string fileName;
+  uint32_t address = 0;
+  bool verify = false;
+  bool optimise = false;
+};
 
 // One pass over the argument list with fresh settings.
 class FlashLoaderRun {
@@ -155,25 +171,40 @@ class FlashLoaderRun {
   Outcome Execute();
 
  private:
+  // A result line; a KO makes the whole run a failure even where the run
+  // goes on.
+  void ResultLine(const char* text, bool ok);
+  void TransferLine(const char* text, size_t index, uint32_t address, uint32_t size, bool ok);
   Outcome Fail();
   Outcome BadParameter(const std::string& text);
   Outcome Connect(const std::vector<SubOption>& subs);
   Outcome SetLine(const std::string& option, const std::vector<std::string>& args);
-  Outcome Activate(const std::vector<std::string>& args);
+  Outcome Activate(const std::string& name);
   Outcome CheckRoutineFile();
   Outcome Erase(const std::vector<SubOption>& subs);
+  Outcome CheckLaterDownload();
   Outcome Upload(const std::vector<SubOption>& subs);
+  DownloadRequest RequestOf(const std::vector<SubOption>& subs) const;
+  bool DownloadFileExists(const std::string& fileName);
+  Outcome LoadDownloadImage(const DownloadRequest& request, std::unique_ptr<CFirmImage>& image);
   Outcome Download(const std::vector<SubOption>& subs);
   Outcome Run(const std::vector<SubOption>& subs);
   Outcome Protect(const std::vector<SubOption>& subs);
   Outcome OptionBytes(const std::vector<SubOption>& subs);
+  bool WritableImageName(const std::string& fileName);
   bool Settle() { return CancellableSleep(kSettleMs); }
   void Resynchronise();
   void ReopenAndResynchronise();
   bool HaveMap();
+  void ClosePortIfOpen() {
+    if (link_.isPortOpen()) link_.closePort();
+  }
 
   BootloaderLink& link_;
   std::vector<std::string> texts_;
+  // Position of the first text after the option being executed.
+  size_t next_ = 1;
+  bool stepFailed_ = false;
   // Settings, at their defaults.
   int portNumber_ = 1;
   std::string portName_;
@@ -195,8 +226,22 @@ class FlashLoaderRun {
   uint8_t version_ = 0;
 };
 
+void FlashLoaderRun::ResultLine(const char* text, bool ok) {
+  if (!ok) stepFailed_ = true;
+  ConsolePrintf(ok ? "%s \t\t\t\t [OK] \n" : "%s \t\t\t\t [KO] \n", text);
+}
+
+void FlashLoaderRun::TransferLine(const char* text, size_t index, uint32_t address, uint32_t size,
+                                  bool ok) {
+  if (index == 0 && address == 0 && size == 0) return ResultLine(text, ok);
+  if (!ok) stepFailed_ = true;
+  ConsolePrintf(ok ? "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [OK] \n"
+                   : "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [KO] \n",
+                text, int(index), address, size / 1024.0);
+}
+
 Outcome FlashLoaderRun::Fail() {
-  if (link_.isPortOpen()) link_.closePort();
+  ClosePortIfOpen();
   // A stopped job has nobody to wait for.
   if (!JobCancelled()) PressAnyKey();
   return Outcome::Failed;
@@ -211,39 +256,49 @@ Outcome FlashLoaderRun::Execute() {
   size_t i = 1;
   while (i < texts_.size()) {
     if (JobCancelled()) return Fail();
-    const std::string option = texts_[i];
+    const std::string option = texts_[i++];
     if (!IsFlashLoaderOption(option)) {
+      // Every position holds an option; the list ends here, as a failure.
       ConsolePrintf("bad parameter [%s] \n", option.c_str());
-      break;
+      ClosePortIfOpen();
+      return Outcome::Failed;
     }
-    std::vector<std::string> args;
-    for (++i; i < texts_.size() && !IsFlashLoaderOption(texts_[i]); ++i) args.push_back(texts_[i]);
-
-    Outcome outcome = Outcome::Done;
     if (option == "-?") {
       printFlashLoaderUsage();
       break;
-    } else if (option == "-v") {
-      continue;
-    } else if (option == "-i") {
-      outcome = Activate(args);
-    } else if (option == "-Rts" || option == "-Dtr") {
-      outcome = SetLine(option, args);
+    }
+    // -v takes nothing; the next position must hold an option again.
+    if (option == "-v") continue;
+
+    Outcome outcome = Outcome::Done;
+    if (option == "-i") {
+      // Exactly one value, the device name.
+      if (i >= texts_.size() || IsFlashLoaderOption(texts_[i])) return BadParameter(option);
+      if (!IsFlashLoaderValue(texts_[i])) return BadParameter(texts_[i]);
+      next_ = i + 1;
+      outcome = Activate(texts_[i++]);
     } else {
-      std::vector<SubOption> subs;
-      if (auto bad = ParseSubOptions(option, args, subs)) return BadParameter(*bad);
-      if (option == "-c") outcome = Connect(subs);
-      if (option == "-e") outcome = Erase(subs);
-      if (option == "-u") outcome = Upload(subs);
-      if (option == "-d") outcome = Download(subs);
-      if (option == "-r") outcome = Run(subs);
-      if (option == "-p") outcome = Protect(subs);
-      if (option == "-o") outcome = OptionBytes(subs);
+      std::vector<std::string> args;
+      for (; i < texts_.size() && !IsFlashLoaderOption(texts_[i]); ++i) args.push_back(texts_[i]);
+      next_ = i;
+      if (option == "-Rts" || option == "-Dtr") {
+        outcome = SetLine(option, args);
+      } else {
+        std::vector<SubOption> subs;
+        if (auto bad = ParseSubOptions(option, args, subs)) return BadParameter(*bad);
+        if (option == "-c") outcome = Connect(subs);
+        if (option == "-e") outcome = Erase(subs);
+        if (option == "-u") outcome = Upload(subs);
+        if (option == "-d") outcome = Download(subs);
+        if (option == "-r") outcome = Run(subs);
+        if (option == "-p") outcome = Protect(subs);
+        if (option == "-o") outcome = OptionBytes(subs);
+      }
     }
     if (outcome != Outcome::Done) return outcome;
   }
-  if (link_.isPortOpen()) link_.closePort();
-  return Outcome::Done;
+  ClosePortIfOpen();
+  return stepFailed_ ? Outcome::Failed : Outcome::Done;
 }
 
 Outcome FlashLoaderRun::Connect(const std::vector<SubOption>& subs) {
@@ -285,9 +340,13 @@ Outcome FlashLoaderRun::Connect(const std::vector<SubOption>& subs) {
 
 Outcome FlashLoaderRun::SetLine(const std::string& option, const std::vector<std::string>& args) {
   const bool rts = option == "-Rts";
-  for (const std::string& text : args) {
-    if (text == "--Hi" || text == "--Lo") {
-      const bool on = text == "--Hi";
+  for (size_t i = 0; i < args.size(); ++i) {
+    // "--Hi" and "--Lo", or "--State Hi" and "--State Lo" as the usage shows.
+    std::string state = args[i];
+    if (state == "--State" && i + 1 < args.size() && (args[i + 1] == "Hi" || args[i + 1] == "Lo"))
+      state = "--" + args[++i];
+    if (state == "--Hi" || state == "--Lo") {
+      const bool on = state == "--Hi";
       ResultLine(
           rts ? (on ? "Set Rts line" : "Reset Rts line") : (on ? "Set Dtr line" : "Reset Dtr line"),
           true);
@@ -298,15 +357,12 @@ Outcome FlashLoaderRun::SetLine(const std::string& option, const std::vector<std
     ResultLine(rts ? "bad parameter [Set Rts line] should be Hi or Lo "
                    : "bad parameter [Set Dtr line] should be Hi or Lo ",
                false);
-    return BadParameter(text);
+    return BadParameter(state == "--State" && i + 1 < args.size() ? args[i + 1] : state);
   }
   return Outcome::Done;
 }
 
-Outcome FlashLoaderRun::Activate(const std::vector<std::string>& args) {
-  if (args.empty() || !IsValue(args[0])) return BadParameter(args.empty() ? "-i" : args[0]);
-  if (args.size() > 1) return BadParameter(args[1]);
-  const std::string& name = args[0];
+Outcome FlashLoaderRun::Activate(const std::string& name) {
   const std::string path = "./" + name + ".map";
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
@@ -324,6 +380,12 @@ Outcome FlashLoaderRun::Activate(const std::vector<std::string>& args) {
   // A packet size the link cannot carry would wrap around on the wire.
   if (!IsUsablePacketSize(packetSize)) {
     ConsoleWrite(UnusablePacketSizeMessage(packetSize));
+    return Fail();
+  }
+  // Sectors read from a damaged map must not reach the erase, upload or
+  // download steps (a size of FFFFFFFF would be allocated whole).
+  if (const std::string reason = ImplausibleSectorReason(map); !reason.empty()) {
+    ConsoleWrite(ImplausibleMapMessage(path, reason));
     return Fail();
   }
   mapPath_ = path;
@@ -424,6 +486,7 @@ Outcome FlashLoaderRun::Erase(const std::vector<SubOption>& subs) {
   // Only the first erase of a pass acts.
   if (erased_) return Outcome::Done;
   erased_ = true;
+  if (Outcome later = CheckLaterDownload(); later != Outcome::Done) return later;
   if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
   ConsoleWrite("\n ERASING ... \n");
   for (const SubOption& sub : subs) {
@@ -448,9 +511,28 @@ Outcome FlashLoaderRun::Erase(const std::vector<SubOption>& subs) {
   return Outcome::Done;
 }
 
+// A download later in the list is checked before anything is erased: a file
+// that is missing, unreadable or holds nothing for this device must leave
+// the flash as it was.
+Outcome FlashLoaderRun::CheckLaterDownload() {
+  const auto later = std::find(texts_.begin() + std::ptrdiff_t(next_), texts_.end(), "-d");
+  if (later == texts_.end()) return Outcome::Done;
+  std::vector<std::string> args;
+  for (auto text = later + 1; text != texts_.end() && !IsFlashLoaderOption(*text); ++text)
+    args.push_back(*text);
+  std::vector<SubOption> subs;
+  if (auto bad = ParseSubOptions("-d", args, subs)) return BadParameter(*bad);
+  const DownloadRequest request = RequestOf(subs);
+  if (!DownloadFileExists(request.fileName)) return Fail();
+  std::unique_ptr<CFirmImage> image;
+  return LoadDownloadImage(request, image);
+}
+
 Outcome FlashLoaderRun::Upload(const std::vector<SubOption>& subs) {
   for (const SubOption& sub : subs)
     if (sub.name == "--fn") fileName_ = sub.values[0];
+  // The format comes from the name: refuse it before reading the whole flash.
+  if (!WritableImageName(fileName_)) return Fail();
   ConsoleWrite("\n UPLOADING ... \n\n");
   if (!HaveMap()) return Fail();
   std::unique_ptr<CFirmImage> image;
@@ -475,33 +557,70 @@ Outcome FlashLoaderRun::Upload(const std::vector<SubOption>& subs) {
   return Outcome::Done;
 }
 
-Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
+bool FlashLoaderRun::WritableImageName(const std::string& fileName) {
+  if (IsImageFileName(fileName)) return true;
+  ConsolePrintf("cannot write to file %s : name it .hex, .s19, .srec, .s28, .s37, .mot or .bin \n",
+                fileName.c_str());
+  return false;
+}
+
+DownloadRequest FlashLoaderRun::RequestOf(const std::vector<SubOption>& subs) const {
+  DownloadRequest request{fileName_, address_, verify_, optimise_};
   for (const SubOption& sub : subs) {
-    if (sub.name == "--a") address_ = ParseHex(sub.values[0]);
-    if (sub.name == "--v") verify_ = true;
-    if (sub.name == "--o") optimise_ = true;
-    if (sub.name == "--fn") fileName_ = sub.values[0];
+    if (sub.name == "--a") request.address = HexValue(sub);
+    if (sub.name == "--v") request.verify = true;
+    if (sub.name == "--o") request.optimise = true;
+    if (sub.name == "--fn") request.fileName = sub.values[0];
   }
-  const bool binary = UpperExtension(fileName_) == ".BIN";
-  if (map_)
-    for (MapSector& sector : map_->sectors) sector.selected = true;
+  return request;
+}
+
+bool FlashLoaderRun::DownloadFileExists(const std::string& fileName) {
   std::error_code error;
-  if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) {
-    ConsolePrintf("file does not exist %s \n", fileName_.c_str());
-    return Fail();
-  }
-  if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
-  ConsoleWrite("\n DOWNLOADING ... \n\n");
-  std::unique_ptr<CFirmImage> image;
-  if (loadImageFile(fileName_, image) != kImageSuccess) {
-    ConsolePrintf("cannot open file %s \n", fileName_.c_str());
+  if (!fileName.empty() && std::filesystem::is_regular_file(fileName, error)) return true;
+  ConsolePrintf("file does not exist %s \n", fileName.c_str());
+  return false;
+}
+
+// Loads the file of a download and clips it to the device map.
+Outcome FlashLoaderRun::LoadDownloadImage(const DownloadRequest& request,
+                                          std::unique_ptr<CFirmImage>& image) {
+  if (loadImageFile(request.fileName, image) != kImageSuccess) {
+    ConsolePrintf("cannot open file %s \n", request.fileName.c_str());
     return Fail();
   }
   // A binary file has no addresses of its own: it goes to the --a address.
-  if (binary)
-    for (ImageElement& element : image->elements) element.address = address_;
+  if (UpperExtension(request.fileName) == ".BIN")
+    for (ImageElement& element : image->elements) element.address = request.address;
   if (!HaveMap()) return Fail();
   filterByMap(*image, &*map_);
+  // Erasing the flash for an image that writes nothing would leave the
+  // board without a program.
+  const bool nothing = std::all_of(image->elements.begin(), image->elements.end(),
+                                   [](const ImageElement& element) { return element.size == 0; });
+  if (nothing) {
+    ConsolePrintf(
+        "file %s holds no data for the flash of this device; nothing was erased or written: "
+        "check that the file is made for this device \n",
+        request.fileName.c_str());
+    return Fail();
+  }
+  return Outcome::Done;
+}
+
+Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
+  const DownloadRequest request = RequestOf(subs);
+  fileName_ = request.fileName;
+  address_ = request.address;
+  verify_ = request.verify;
+  optimise_ = request.optimise;
+  if (map_)
+    for (MapSector& sector : map_->sectors) sector.selected = true;
+  if (!DownloadFileExists(fileName_)) return Fail();
+  if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
+  ConsoleWrite("\n DOWNLOADING ... \n\n");
+  std::unique_ptr<CFirmImage> image;
+  if (Outcome loaded = LoadDownloadImage(request, image); loaded != Outcome::Done) return loaded;
 
   for (size_t index = 0; index < image->elements.size(); ++index) {
     const ImageElement& element = image->elements[index];
@@ -542,9 +661,13 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
 Outcome FlashLoaderRun::Run(const std::vector<SubOption>& subs) {
   for (const SubOption& sub : subs) {
     address_ = map_ && !map_->sectors.empty() ? map_->sectors.front().address : 0;
-    if (!sub.values.empty()) address_ = ParseHex(sub.values[0]);
-    ConsoleWrite(link_.go(address_) == linkresult::kOk ? "Your code is running...\n"
-                                                       : "run fails \n");
+    if (!sub.values.empty()) address_ = HexValue(sub);
+    if (link_.go(address_) == linkresult::kOk) {
+      ConsoleWrite("Your code is running...\n");
+    } else {
+      stepFailed_ = true;
+      ConsoleWrite("run fails \n");
+    }
   }
   return Outcome::Done;
 }
@@ -606,11 +729,15 @@ Outcome FlashLoaderRun::OptionBytes(const std::vector<SubOption>& subs) {
     if (sub.name == "--vals") vals = true;
     if (sub.name == "--fn") fileName_ = sub.values[0];
     if (sub.name.size() > 2 && sub.name != "--fn" && !sub.values.empty())
-      changes.emplace_back(sub.name, uint8_t(ParseHex(sub.values[0])));
+      changes.emplace_back(sub.name, uint8_t(HexValue(sub)));
   }
   if (get == set) return BadParameter("-o");
 
   if (get) {
+    if (!WritableImageName(fileName_)) {
+      stepFailed_ = true;
+      return Outcome::Done;
+    }
     OptionByteValues values;
     const bool ok = link_.getOptionBytes(optionBase_, values) == linkresult::kOk;
     ResultLine("Getting Option bytes  data", ok);

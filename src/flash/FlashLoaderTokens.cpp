@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <iterator>
+#include <string_view>
 
 namespace {
 template <size_t N>
@@ -12,16 +14,6 @@ bool OneOf(const std::string& text, const char* const (&words)[N]) {
                      [&](const char* word) { return text == word; });
 }
 
-uint32_t ParseUnsigned(const std::string& text, int base) {
-  // Only leading digits count: no sign, no blanks, no 0x prefix.
-  size_t digits = 0;
-  while (digits < text.size() &&
-         (base == 16 ? std::isxdigit(static_cast<unsigned char>(text[digits]))
-                     : std::isdigit(static_cast<unsigned char>(text[digits]))))
-    ++digits;
-  if (digits == 0) return 0;
-  return static_cast<uint32_t>(std::strtoull(text.substr(0, digits).c_str(), nullptr, base));
-}
 }  // namespace
 
 bool IsFlashLoaderOption(const std::string& text) {
@@ -35,20 +27,40 @@ bool IsFlashLoaderSubOption(const std::string& text) {
       "--pn",   "--br",   "--db",   "--pr",   "--sb",   "--ec",  "--co",   "--to",    "--lcs",
       "--all",  "--sec",  "--a",    "--s",    "--fn",   "--v",   "--o",    "--erp",   "--drp",
       "--ewp",  "--dwp",  "--get",  "--set",  "--vals", "--RDP", "--User", "--Data0", "--Data1",
-      "--WRP0", "--WRP1", "--WRP2", "--WRP3", "--Hi",   "--Lo"};
+      "--WRP0", "--WRP1", "--WRP2", "--WRP3", "--Hi",   "--Lo",  "--State"};
   return OneOf(text, kSubOptions);
 }
 
-uint32_t ParseDecimal(const std::string& text) {
-  return ParseUnsigned(text, 10);
+bool IsFlashLoaderValue(const std::string& text) {
+  return !IsFlashLoaderOption(text) && !IsFlashLoaderSubOption(text);
 }
 
-uint32_t ParseHex(const std::string& text) {
-  return ParseUnsigned(text, 16);
+uint32_t ParseDecimal(const std::string& text) {
+  // Only leading digits count: no sign, no blanks.
+  size_t digits = 0;
+  while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+  if (digits == 0) return 0;
+  return static_cast<uint32_t>(std::strtoull(text.substr(0, digits).c_str(), nullptr, 10));
+}
+
+std::optional<uint32_t> ParseHex(const std::string& text, uint32_t maximum) {
+  std::string_view digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+    digits.remove_prefix(2);
+  uint64_t value = 0;
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+      value > maximum)
+    return std::nullopt;
+  return static_cast<uint32_t>(value);
 }
 
 float ParseFraction(const std::string& text) {
-  return std::strtof(text.c_str(), nullptr);
+  float value = 0;
+  const char* first = text.c_str();
+  if (std::from_chars(first, first + text.size(), value).ec != std::errc()) return 0;
+  return value;
 }
 
 int ParseParity(const std::string& text) {

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "jobs/NewFile.h"
+
 namespace {
 constexpr int kMaxCollisions = 100;
 constexpr size_t kMaxJobNameLength = 80;
@@ -66,8 +68,7 @@ JobLogFile::JobLogFile(const std::filesystem::path& folder, std::string_view job
   }
   for (int collision = 1; collision <= kMaxCollisions; ++collision) {
     path_ = folder / JobLogFileName(jobName, now, collision);
-    // "x": never open a file that is already there, a link included.
-    file_.reset(std::fopen(path_.string().c_str(), "wbx"));
+    file_.reset(CreateNewFile(path_));
     if (file_) return;
     if (errno != EEXIST) break;
   }
@@ -80,7 +81,9 @@ void JobLogFile::WriteLine(std::string_view line, Clock::time_point when) {
   std::string stamped = JobLogTimestamp(when);
   if (!line.empty()) stamped += "  " + std::string(line);
   stamped += '\n';
-  if (std::fwrite(stamped.data(), 1, stamped.size(), file_.get()) != stamped.size()) {
+  // Each line reaches the file at once: a job that dies keeps its log so far.
+  if (std::fwrite(stamped.data(), 1, stamped.size(), file_.get()) != stamped.size() ||
+      std::fflush(file_.get()) != 0) {
     Fail("cannot write " + path_.string() + ": " + ErrnoText());
   }
 }

@@ -6,7 +6,7 @@ bool CheckMd5(const std::string& localFile, const std::string& md5Url) {
   if (local.empty()) return false;
   const std::string server = FetchText(md5Url);
   if (server.empty()) return false;
-  ConsolePrintf("MD5 Server file   = %s\r\n", server.c_str());
+  ConsolePrintf("MD5 Server file   = %s\r\n", PrintableServerReply(server).c_str());
   ConsolePrintf("MD5 Download file = %s\r\n", local.c_str());
   if (server == local) {
     ConsoleWrite("MD5 Check success.\r\n");

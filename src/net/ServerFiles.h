@@ -28,3 +28,7 @@ bool IsSafeServerFileName(const std::string& name);
 
 // A name from a server as it may be shown on a terminal: control bytes as \xNN.
 std::string PrintableServerFileName(const std::string& name);
+
+// A short reply of the server (an MD5 digest) as it may be shown: control
+// bytes as \xNN, and a reply far longer than a digest cut short with its size.
+std::string PrintableServerReply(const std::string& reply);

@@ -34,3 +34,10 @@ std::string PrintableServerFileName(const std::string& name) {
   }
   return shown;
 }
+
+std::string PrintableServerReply(const std::string& reply) {
+  constexpr size_t kShownBytes = 64;
+  if (reply.size() <= kShownBytes) return PrintableServerFileName(reply);
+  return PrintableServerFileName(reply.substr(0, kShownBytes)) +
+         FormatText("... (%zu bytes)", reply.size());
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../serial/PtyLine.h"
+#include "PtyPair.h"
 #include "Stm32TwinFixture.h"
 
 namespace {
@@ -104,6 +106,30 @@ TEST_F(BootloaderLinkTest, EraseGoesInGroupsOfTen) {
   EXPECT_EQ(link.erase(2, {}), kNullArgument);
 }
 
+TEST_F(BootloaderLinkTest, PageEraseBytesOnTheWireInBothDialects) {
+  for (const uint8_t dialect : {uint8_t(0x79), uint8_t(0x75)}) {
+    SCOPED_TRACE(dialect);
+    Stm32Options options;
+    options.ackByte = dialect;
+    Connect(options);
+    Activate();
+    twin->Model().Program(0x08000800, {0x00});
+    twin->ClearReceived();
+    const std::vector<uint16_t> pages = {0, 1, 2};
+    ASSERT_EQ(link.erase(3, pages), kOk);
+    const std::vector<uint8_t> expected =
+        dialect == 0x79 ? std::vector<uint8_t>{0x43, 0xBC, 0x02, 0x00, 0x01, 0x02, 0x01}
+                        : std::vector<uint8_t>{0x43, 0x02, 0x00, 0x01, 0x02};
+    EXPECT_EQ(twin->Received(), expected);
+    EXPECT_EQ(twin->Model().Flash()[0x800], 0xFF);
+    // The target is still in step with the host.
+    uint8_t version = 0, option1 = 0, option2 = 0;
+    EXPECT_EQ(link.getVersion(&version, &option1, &option2), kOk);
+    EXPECT_EQ(version, 0x22);
+    link.closePort();
+  }
+}
+
 TEST_F(BootloaderLinkTest, OddSizesRoundUpAndUnusablePacketSizesAreRefused) {
   Connect();
   Activate();
@@ -191,4 +217,51 @@ TEST_F(BootloaderLinkTest, TheOtherDialect) {
   EXPECT_EQ(link.verify(0x08000400, data, false), kOk);
   ASSERT_EQ(link.writeUnprotect(), kOk);
   EXPECT_EQ(twin->Model().Commands().back().code, 0x71);
+}
+
+TEST_F(BootloaderLinkTest, VerifySkipsBlankPacketsOnlyWhenAsked) {
+  Connect();
+  Activate();
+  link.setPacketSize(128);
+  std::vector<uint8_t> expected = PatternBytes(384, 3);
+  std::fill(expected.begin() + 128, expected.begin() + 256, 0xFF);
+  ASSERT_EQ(link.download(0x08000000, expected, false), kOk);
+  // The flash under the blank packet no longer reads blank.
+  twin->Model().Program(0x08000080, {0x00});
+  twin->Model().ClearCommands();
+  EXPECT_EQ(link.verify(0x08000000, expected, true), kOk);
+  std::vector<uint32_t> read;
+  for (const Stm32Command& command : twin->Model().Commands())
+    if (command.code == 0x11) read.push_back(command.address);
+  EXPECT_EQ(read, (std::vector<uint32_t>{0x08000000, 0x08000100}));
+  EXPECT_EQ(link.verify(0x08000000, expected, false), kRefused);
+}
+
+// A device scripted byte by byte on a bare pseudo-terminal.
+TEST(BootloaderLinkGo, AnyByteAfterTheAddressIsTakenAsTheStart) {
+  PtyPair line;
+  BootloaderLink link;
+  link.setPortName(line.SlavePath());
+  ASSERT_EQ(link.setPortSettings(1, 57600, 8, 2, 1.0f), kOk);
+  ASSERT_EQ(link.openPort(), kOk);
+  link.setTimeout(2000);
+  // Sync, then Get with Go listed, then Go: acknowledged, then a refusal
+  // after the address, which a started program may well send.
+  WriteToMaster(line, std::string("\x79"
+                                  "\x79\x01\x22\x21\x79"
+                                  "\x79"
+                                  "\x1F",
+                                  8));
+  ASSERT_EQ(link.initBootloader(), kOk);
+  uint8_t version = 0;
+  CommandSet commands;
+  ASSERT_EQ(link.getCommands(&version, &commands), kOk);
+  ASSERT_TRUE(commands.go);
+  EXPECT_EQ(link.go(0x08000000), kOk);
+  EXPECT_EQ(ReadFromMaster(line, 10), std::string("\x7F\x00\xFF\x21\xDE\x08\x00\x00\x00\x08", 10));
+  // No byte at all after the address is a missing reply.
+  WriteToMaster(line, "\x79");
+  link.setTimeout(200);
+  EXPECT_EQ(link.go(0x08000000), kNoReply);
+  link.closePort();
 }

@@ -157,14 +157,21 @@ TEST(FirmImageFiles, ExtensionDecidesTheFormat) {
   TempDir dir;
   const std::string records = SRecord('1', {0x00, 0x10, 0x5A}) + "S9030000FC\n";
   WriteFile(dir / "lower.s19", records);
-  WriteFile(dir / "other.srec", records);
   std::unique_ptr<CFirmImage> image;
   EXPECT_EQ(loadImageFile(dir / "lower.s19", image), kImageSuccess);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->elements.at(0).address, 0x10u);
+  // The other usual names of S-record files.
+  for (const char* name : {"a.srec", "a.S28", "a.s37", "a.MOT"}) {
+    WriteFile(dir / name, records);
+    EXPECT_EQ(loadImageFile(dir / name, image), kImageSuccess) << name;
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->elements.at(0).data, std::vector<uint8_t>{0x5A}) << name;
+  }
 
+  WriteFile(dir / "other.ihex", records);
   std::string error;
-  EXPECT_EQ(loadImageFile(dir / "other.srec", image, &error), kImageFileError);
+  EXPECT_EQ(loadImageFile(dir / "other.ihex", image, &error), kImageFileError);
   EXPECT_EQ(image, nullptr);
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(loadImageFile(dir / "missing.hex", image), kImageFileError);
@@ -175,7 +182,7 @@ TEST(FirmImageFiles, ExtensionDecidesTheFormat) {
   EXPECT_EQ(error, "FILE : line 1: Not in Intel Hex format!");
 
   CFirmImage empty;
-  EXPECT_EQ(saveImageFile(dir / "out.srec", empty), kImageFailure);
+  EXPECT_EQ(saveImageFile(dir / "out.ihex", empty), kImageFailure);
   EXPECT_EQ(saveImageFile(dir / "no-such-dir/out.hex", empty), kImageFailure);
 }
 

@@ -20,6 +20,7 @@
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 #include "VirtualControlBoard.h"
+#include "flash/BootloaderLink.h"
 #include "flash/ControlBoardUpdate.h"
 
 // Firmware updates of the control board from the job's entry to the program
@@ -117,6 +118,43 @@ TEST_F(FirmwareEndToEnd, FirmwareJobFlashesTheImageAndStartsIt) {
   EXPECT_FALSE(fs::exists(dir / "map.map"));
 }
 
+TEST_F(FirmwareEndToEnd, BytesBeforeTheBoardsReadySignalAreIgnored) {
+  static const char kStartup[] = "\0\xFF boot v1.02\r\nready?\r\n";
+  board.SetStartupText(std::string(kStartup, sizeof kStartup - 1));
+  const std::vector<uint8_t> image = RandomImage(700, 7);
+  const std::string hex = WriteHex("NR2_FW.hex", image);
+  ScopedEnv ports("PUPDATE_PORT_MAP", "COM3=" + board.PortPath());
+  ScopedCurrentDir cwd(dir.path());
+  ScopedActiveConsole active(console);
+  console.CloseInput();
+  EXPECT_TRUE(updateControlBoard("COM3", hex, false)) << console.Output();
+  EXPECT_EQ(FlashAt(model, kFlashBase, image.size()), image);
+  // The time-out the firmware update hands over for this chip.
+  EXPECT_EQ(TheBootloaderLink().port().timeoutMs, 3000);
+}
+
+TEST_F(FirmwareEndToEnd, AnImageOutsideTheFlashLeavesTheBoardsProgramAlone) {
+  const std::vector<uint8_t> old = RandomImage(256, 8);
+  model.Program(kFlashBase, old);
+  const std::string hex = dir / "NR2_FW.hex";
+  WriteFile(hex, IntelHexOf(0x20000000, RandomImage(128, 9)));
+  ScopedEnv ports("PUPDATE_PORT_MAP", "COM3=" + board.PortPath());
+  ScopedCurrentDir cwd(dir.path());
+  ScopedActiveConsole active(console);
+  console.CloseInput();
+  EXPECT_FALSE(updateControlBoard("COM3", hex, false)) << console.Output();
+  EXPECT_NE(console.Output().find("holds no data for the flash of this device; nothing was "
+                                  "erased or written"),
+            std::string::npos)
+      << console.Output();
+  EXPECT_EQ(FlashAt(model, kFlashBase, old.size()), old);
+  for (const Stm32Command& command : model.Commands()) {
+    EXPECT_NE(command.code, 0x43) << "an erase";
+    EXPECT_NE(command.code, 0x21) << "a start";
+  }
+  EXPECT_FALSE(fs::exists(dir / "map.map"));
+}
+
 TEST_F(FirmwareEndToEnd, InitializeJobWaitsForTheOperatorThenFlashes) {
   const std::vector<uint8_t> image = RandomImage(1000, 2);
   const std::string hex = WriteHex("NR2_FW.hex", image);
@@ -154,6 +192,7 @@ TEST_F(F4FirmwareEndToEnd, F4FileTakesTheManualEntryAndTheSectorMap) {
     if (command.code == 0x44) extendedErase = true;
   }
   EXPECT_TRUE(extendedErase) << "an F4 erases through Extended Erase";
+  EXPECT_EQ(TheBootloaderLink().port().timeoutMs, 10000);
   EXPECT_FALSE(fs::exists(dir / "map.map"));
 }
 

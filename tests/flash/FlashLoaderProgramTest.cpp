@@ -48,3 +48,11 @@ TEST(FlashLoaderProgram, EndlessInputAtTheActivationPromptEndsAfterAFewAttempts)
     ++prompts;
   EXPECT_EQ(prompts, 6u);
 }
+
+TEST(FlashLoaderProgram, ABadParameterEndsWithAFailureStatus) {
+  TempDir dir;
+  ChildProcess loader(BuiltProgram("FlashLoader"), {"-v", "junk"}, {}, "", dir.path().string());
+  loader.CloseInput();
+  EXPECT_EQ(loader.Wait(), 1);
+  EXPECT_EQ(loader.Output().rfind("bad parameter [junk] \n", 0), 0u) << loader.Output();
+}

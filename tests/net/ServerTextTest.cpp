@@ -78,11 +78,20 @@ TEST_F(ServerTextTest, CheckMd5AcceptsOnlyTheExactDigest) {
   }
   const std::string upper = "900150983CD24FB0D6963F7D28E17F72";
   const std::string trailing = std::string(kMd5OfAbc) + "\n";
-  for (const std::string& wrong : {upper, trailing}) {
+  // A reply is shown escaped: it may hold anything, terminal controls too.
+  const std::string controls = "\x1b]0;owned\x07\x1b[2J";
+  const std::string page = "<html>" + std::string(100'000, 'x') + "</html>";
+  const std::pair<std::string, std::string> replies[] = {
+      {upper, upper},
+      {trailing, std::string(kMd5OfAbc) + "\\x0A"},
+      {controls, "\\x1B]0;owned\\x07\\x1B[2J"},
+      {page, "<html>" + std::string(58, 'x') + "... (100013 bytes)"},
+  };
+  for (const auto& [wrong, shown] : replies) {
     console.ClearOutput();
     RawHttpResponder responder({Reply(wrong), wrong});
     EXPECT_FALSE(CheckMd5(dir / "abc", responder.BaseUrl() + "md5"));
-    EXPECT_EQ(console.Output(), "MD5 Server file   = " + wrong + "\r\nMD5 Download file = " +
+    EXPECT_EQ(console.Output(), "MD5 Server file   = " + shown + "\r\nMD5 Download file = " +
                                     kMd5OfAbc + "\r\nMD5 Check failed.\r\n");
   }
 }

@@ -120,6 +120,31 @@ TEST(Stm32BootloaderModel, DialectWithoutComplementsOrChecksums) {
   EXPECT_EQ(model.StartedAt(), 0x08000000u);
 }
 
+TEST(Stm32BootloaderModel, PageEraseChecksumFollowsTheDialect) {
+  Stm32BootloaderModel classic;
+  ASSERT_EQ(Exchange(classic, {0x7F}), Bytes{0x79});
+  classic.Program(0x08000800, {0x00});
+  ASSERT_EQ(Exchange(classic, {0x43, 0xBC}), Bytes{0x79});
+  EXPECT_EQ(Exchange(classic, {0x02, 0x00, 0x01, 0x02}), Bytes{});  // waits for the checksum
+  EXPECT_EQ(Exchange(classic, {0x01}), Bytes{0x79});
+  EXPECT_EQ(classic.Flash()[0x800], 0xFF);
+  ASSERT_EQ(Exchange(classic, {0x43, 0xBC}), Bytes{0x79});
+  EXPECT_EQ(Exchange(classic, {0x00, 0x05, 0x04}), Bytes{0x1F});  // wrong checksum
+
+  Stm32Options options;
+  options.ackByte = 0x75;
+  Stm32BootloaderModel other(options);
+  ASSERT_EQ(Exchange(other, {0x7F}), Bytes{0x75});
+  other.Program(0x08001000, {0x00});
+  ASSERT_EQ(Exchange(other, {0x43}), Bytes{0x75});
+  EXPECT_EQ(Exchange(other, {0x02, 0x00, 0x01, 0x02}), Bytes{0x75});
+  EXPECT_EQ(other.Flash()[0x1000], 0xFF);
+  EXPECT_EQ(other.Commands().back().codes, (std::vector<uint16_t>{0, 1, 2}));
+  // A checksum byte after the codes is the next command (here an unknown one).
+  ASSERT_EQ(Exchange(other, {0x43}), Bytes{0x75});
+  EXPECT_EQ(Exchange(other, {0x00, 0x03, 0x03}), (Bytes{0x75, 0x3F}));
+}
+
 TEST(Stm32BootloaderModel, FaultsOnDemand) {
   Stm32BootloaderModel model;
   model.SetSilent(true);

@@ -61,6 +61,31 @@ constexpr int kSave = 1020;
 class ExtendSettingTest : public QObject {
   Q_OBJECT
 
+  // Enter in a value box keeps the typed text and talks to no board; a
+  // focused Load button still takes Enter.
+  static void EnterStaysInTheBox(QDialog& dialog, Board& board) {
+    Messages messages;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    CFloatEdit* box = Box(dialog, 1013);
+    box->setFocus();
+    QCOMPARE(dialog.focusWidget(), box);
+    QTest::keyClicks(box, "12.5");
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(box->text(), QStringLiteral("12.5"));
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(board.line.Received().empty());
+    QVERIFY(dialog.isVisible());
+
+    auto* load = dialog.findChild<QPushButton*>(QStringLiteral("id%1").arg(kLoad));
+    load->setFocus();
+    QCOMPARE(dialog.focusWidget(), load);
+    QTest::keyClick(load, Qt::Key_Return);
+    QCOMPARE(messages.texts, QStringList{"Load complete."});
+    QCOMPARE(box->text(), QStringLiteral("300.5"));
+  }
+
  private slots:
   void formsCarryTheirIdsAndTexts() {
     ExtendSetting_NR2 nr2("COM4");
@@ -241,6 +266,18 @@ class ExtendSettingTest : public QObject {
     closeWhenShown();
     RunExtendSetting("R1 Bender with Puncher Selector", "R1PS", "COM4");
     QCOMPARE(titles, QStringList({"NR2 Extend Setting", "R1 with Punch Select Extend Setting"}));
+  }
+
+  void enterInAValueBoxNeitherLoadsNorSaves() {
+    Board nr2Board(BoardCommandTwin::Model::kNR2);
+    ExtendSetting_NR2 nr2("COM4");
+    EnterStaysInTheBox(nr2, nr2Board);
+  }
+
+  void enterInAnR1psValueBoxNeitherLoadsNorSaves() {
+    Board r1psBoard(BoardCommandTwin::Model::kR1PS);
+    ExtendSetting_R1PS r1ps("COM4");
+    EnterStaysInTheBox(r1ps, r1psBoard);
   }
 
   void floatEditTakesDigitsAndOnePoint() {

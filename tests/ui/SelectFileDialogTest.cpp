@@ -68,6 +68,25 @@ class SelectFileDialogTest : public QObject {
     QVERIFY(console.console.Output().find("MD5 Check success.") != std::string::npos);
   }
 
+  void enterOnAFocusedCloseClosesWithoutAJob() {
+    TestUpdateServer server;
+    server.AddFile("NR2", "SERVO", "a.csv", "parameters");
+    CapturingConsoleHost console;
+    ScopedMessageHook hook(RecordMessages());
+    UpdateSelectFileDlg dialog;
+    dialog.SetJob("PUpdate-NR2-SERVO-COM3.exe", {"a.csv"});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QPushButton* close = Button(dialog, "IDCANCEL");
+    close->setFocus();
+    QCOMPARE(dialog.focusWidget(), close);
+    QTest::keyClick(close, Qt::Key_Return);
+    QVERIFY(stepFiles_.empty());
+    QVERIFY(console.console.Output().empty());
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+  }
+
   void aFailedJobShowsFail() {
     TestUpdateServer server;
     server.AddFile("NR2", "SERVO", "listed.csv", "x");

@@ -21,7 +21,11 @@ JobConsoleWindow::JobConsoleWindow(QWidget* parent)
   setWindowModality(Qt::ApplicationModal);
   setSizeGripEnabled(true);
 
-  const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  // The flash loader's columns line up only in a fixed-pitch font; ask for
+  // one by its style too, for machines whose fixed system font is not.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
   view_->setFont(font);
   view_->setReadOnly(true);
   view_->setLineWrapMode(QPlainTextEdit::NoWrap);

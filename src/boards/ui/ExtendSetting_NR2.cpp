@@ -23,7 +23,7 @@ void WriteFrame(CCamVer1& board, const std::string& frame) {
 }  // namespace
 
 ExtendSetting_NR2::ExtendSetting_NR2(std::string portName, QWidget* parent)
-    : QDialog(parent),
+    : ExtendSettingDialog(parent),
       ui_(std::make_unique<Ui::ExtendSetting_NR2>()),
       portName_(std::move(portName)) {
   ui_->setupUi(this);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "boards/ui/ExtendSettingDialog.h"
 
 #include <array>
 #include <memory>
@@ -13,7 +13,7 @@ class ExtendSetting_NR2;
 
 // Nine punch positions and the press speed of the NR2 model, loaded from and
 // saved to the running control board.
-class ExtendSetting_NR2 : public QDialog {
+class ExtendSetting_NR2 : public ExtendSettingDialog {
   Q_OBJECT
 
  public:

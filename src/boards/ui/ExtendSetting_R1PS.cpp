@@ -17,7 +17,7 @@ constexpr int kAfterSetMs = 1000;
 }  // namespace
 
 ExtendSetting_R1PS::ExtendSetting_R1PS(std::string portName, QWidget* parent)
-    : QDialog(parent),
+    : ExtendSettingDialog(parent),
       ui_(std::make_unique<Ui::ExtendSetting_R1PS>()),
       portName_(std::move(portName)) {
   ui_->setupUi(this);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "boards/ui/ExtendSettingDialog.h"
 
 #include <array>
 #include <memory>
@@ -15,7 +15,7 @@ class ExtendSetting_R1PS;
 
 // Six punch positions of the R1 bender with punch selector, loaded from and
 // saved to the running control board through one link for the dialog's life.
-class ExtendSetting_R1PS : public QDialog {
+class ExtendSetting_R1PS : public ExtendSettingDialog {
   Q_OBJECT
 
  public:
