@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <limits>
 
 #include "app/Ini.h"
 #include "flash/FirmImage.h"
@@ -73,7 +74,44 @@ std::string UnusablePacketSizeMessage(uint32_t packetSize) {
       packetSize);
 }
 
+std::string ImplausibleSectorReason(const DeviceMap& map) {
+  const std::vector<MapSector>& sectors = map.sectors;
+  if (sectors.size() > std::numeric_limits<uint16_t>::max())
+    return FormatText("it has %zu sectors, more than a map can hold (65535)", sectors.size());
+  for (const MapSector& sector : sectors) {
+    if (sector.size == 0) return FormatText("sector [%s] has the size 0", sector.name.c_str());
+    if (uint64_t{sector.address} + sector.size > kFlashAddressSpaceEnd)
+      return FormatText(
+          "sector [%s] at 0x%08X with the size 0x%X reaches beyond the flash address space, "
+          "which ends at 0x%08X",
+          sector.name.c_str(), sector.address, sector.size,
+          static_cast<uint32_t>(kFlashAddressSpaceEnd - 1));
+  }
+  // Sorted by address, each sector must end before the next begins.
+  std::vector<const MapSector*> byAddress;
+  byAddress.reserve(sectors.size());
+  for (const MapSector& sector : sectors) byAddress.push_back(&sector);
+  std::stable_sort(byAddress.begin(), byAddress.end(),
+                   [](const MapSector* a, const MapSector* b) { return a->address < b->address; });
+  for (size_t i = 1; i < byAddress.size(); ++i) {
+    const MapSector& previous = *byAddress[i - 1];
+    if (uint64_t{previous.address} + previous.size > byAddress[i]->address)
+      return FormatText("sectors [%s] and [%s] overlap", previous.name.c_str(),
+                        byAddress[i]->name.c_str());
+  }
+  return {};
+}
+
+std::string ImplausibleMapMessage(const std::string& path, const std::string& reason) {
+  return FormatText(
+      "The device map %s cannot be used: %s. Correct the map file or use the one shipped with "
+      "the program.\n",
+      path.c_str(), reason.c_str());
+}
+
 uint32_t createImageFromMap(const DeviceMap& map, std::unique_ptr<CFirmImage>& out) {
+  // A sector size read from a damaged map (FFFFFFFF) would be allocated whole.
+  if (!ImplausibleSectorReason(map).empty()) return kImageFailure;
   auto image = std::make_unique<CFirmImage>();
   for (const MapSector& sector : map.sectors) {
     if (!sector.selected) continue;

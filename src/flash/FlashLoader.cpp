@@ -381,6 +381,12 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
     ConsoleWrite(UnusablePacketSizeMessage(packetSize));
     return Fail();
   }
+  // Sectors read from a damaged map must not reach the erase, upload or
+  // download steps (a size of FFFFFFFF would be allocated whole).
+  if (const std::string reason = ImplausibleSectorReason(map); !reason.empty()) {
+    ConsoleWrite(ImplausibleMapMessage(path, reason));
+    return Fail();
+  }
   mapPath_ = path;
   map_ = std::move(map);
   link_.setPacketSize(uint8_t(packetSize));

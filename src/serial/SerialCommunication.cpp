@@ -77,8 +77,14 @@ bool SerialCommunication::Open() {
   fd_ = fd;
   control_ = control;
   stopRequested_.store(false, std::memory_order_release);
-  reader_ = std::thread([this, control, fd] { ReaderLoop(control, fd); });
+  // The reader waits for this lock before its first OnReceive, so a Close
+  // from inside OnReceive (bytes already waiting on the line) finds reader_
+  // assigned and the port marked open, and its "closed" is not overwritten.
   std::lock_guard lock(stateMutex_);
+  reader_ = std::thread([this, control, fd] {
+    { std::lock_guard opened(stateMutex_); }
+    ReaderLoop(control, fd);
+  });
   isOpen_ = true;
   return true;
 }

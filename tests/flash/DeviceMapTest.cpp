@@ -122,6 +122,33 @@ TEST(DeviceMapRead, WithoutProductTheCallersValuesStay) {
             kImageFailure);
 }
 
+TEST(DeviceMapPlausibility, TemplatesPassDamagedSectorsDoNotAndBuildNoImage) {
+  TempDir dir;
+  uint16_t packetSize = 0;
+  uint8_t pagesPerSector = 0;
+  for (const std::string& text : {F4Map(), HighDensityMap()}) {
+    WriteFile(dir / "map.map", text);
+    EXPECT_EQ(ImplausibleSectorReason(ReadMap(dir / "map.map", packetSize, pagesPerSector)), "");
+  }
+
+  DeviceMap map;
+  map.sectors = {{"A", 0x08000000, 0, 0x800, 7, true}, {"B", 0x08000800, 1, 0x800, 7, true}};
+  EXPECT_EQ(ImplausibleSectorReason(map), "");
+  map.sectors[1].address = 0x1FFFF800;  // the last 2 KB below the end: still flash space
+  EXPECT_EQ(ImplausibleSectorReason(map), "");
+  map.sectors[1].size = 0x801;
+  EXPECT_NE(ImplausibleSectorReason(map).find("reaches beyond"), std::string::npos);
+  map.sectors[1] = {"B", 0x08000000, 1, 0xFFFFFFFF, 7, true};
+  EXPECT_NE(ImplausibleSectorReason(map).find("reaches beyond"), std::string::npos);
+  std::unique_ptr<CFirmImage> image;
+  EXPECT_EQ(createImageFromMap(map, image), kImageFailure);
+  EXPECT_EQ(image, nullptr);
+  map.sectors[1] = {"B", 0x080007FF, 1, 0x800, 7, true};
+  EXPECT_EQ(ImplausibleSectorReason(map), "sectors [A] and [B] overlap");
+  map.sectors[1] = {"B", 0x08000000, 1, 0x800, 7, true};  // the same sector twice
+  EXPECT_EQ(ImplausibleSectorReason(map), "sectors [A] and [B] overlap");
+}
+
 TEST(DeviceMapPacketSize, OnlyWhatTheLinkCanCarry) {
   EXPECT_FALSE(IsUsablePacketSize(0));
   EXPECT_FALSE(IsUsablePacketSize(3));
