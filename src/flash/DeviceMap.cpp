@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "app/Ini.h"
+#include "app/IniDocument.h"
 #include "flash/FirmImage.h"
 #include "jobs/JobConsole.h"
 
@@ -23,25 +25,27 @@ bool IsProductSection(const std::string& name) {
 
 // Values are read as text with a text default, then converted, so a present
 // but unparsable value reads as 0 (not as the default).
-uint32_t ReadNumber(const CIni& ini, const std::string& section, const char* key,
+uint32_t ReadNumber(const IniDocument& ini, const std::string& section, const char* key,
                     const char* defaultText, int base) {
-  return CIni::ConvertUInt(ini.GetString(section.c_str(), key, defaultText), base);
+  return CIni::ConvertUInt(ini.Find(section, key).value_or(defaultText), base);
 }
 
 }  // namespace
 
 uint32_t readDeviceMap(const std::string& path, uint16_t& sectorCount, uint16_t& packetSize,
                        DeviceMap* map, uint8_t& pagesPerSector) {
-  if (!std::ifstream(path)) return kImageFailure;
-  const CIni ini(path);
-  std::vector<std::string> sections;
-  ini.GetSectionNames(sections);
+  // The file is parsed once per read: looking every value up in the file
+  // again made a map of 2048 sections take seconds.
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kImageFailure;
+  const IniDocument ini(
+      std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  const std::vector<std::string> sections = ini.SectionNames();
 
   std::vector<MapSector> sectors;
   for (const std::string& section : sections) {
     if (IsProductSection(section)) {
       packetSize = static_cast<uint16_t>(ReadNumber(ini, section, "PacketSize", "100", 16));
-      ini.GetString(section.c_str(), "MAPNAME", "Sectors");  // carried, not interpreted
       pagesPerSector =
           static_cast<uint8_t>(ReadNumber(ini, section, "PagesPerSector", "Sectors", 10));
       continue;
