@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "flash/FirmImage.h"
+#include "images/FirmImage.h"
 
 namespace {
 

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ImitationComm replay;
   const ImitationComm::LoadResult result = replay.LoadRecordFile(path);
-  FUZZ_CHECK(result != ImitationComm::LoadResult::kOpenFailed, "a written file opens");
+  FUZZ_CHECK(result != ImitationComm::LoadResult::OpenFailed, "a written file opens");
   FUZZ_CHECK(
       replay.MasterRecordCount() == masters.size() && replay.SlaveRecordCount() == slaves.size(),
       "record counts match the model");
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto* records : {&masters, &slaves})
     for (const auto& record : *records)
       playable = playable && !record.empty() && record.size() % 2 == 0;
-  FUZZ_CHECK((result == ImitationComm::LoadResult::kLoaded) == playable,
+  FUZZ_CHECK((result == ImitationComm::LoadResult::Loaded) == playable,
              "exactly the recordings that can finish are accepted");
   FUZZ_CHECK(playable == replay.Problem().empty(), "a refused recording says why");
   return 0;

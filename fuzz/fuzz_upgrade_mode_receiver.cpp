@@ -24,29 +24,30 @@ struct ReceiverModel {
   std::vector<uint8_t> block;
   uint8_t expected = 1;
 
-  int Take(uint8_t byte) {
+  AnswerCode Take(uint8_t byte) {
     if (block.empty()) {
       if (byte == 0x01) {
         block.push_back(byte);
-        return NoAnswer;
+        return AnswerCode::NoAnswer;
       }
-      if (byte == 0x04) return EndOfTransfer;
-      if (byte == 0x06) return Acknowledged;
-      if (byte == 0x15) return Refused;
-      if (byte == 0x18) return Cancelled;
-      return NoAnswer;
+      if (byte == 0x04) return AnswerCode::EndOfTransfer;
+      if (byte == 0x06) return AnswerCode::Acknowledged;
+      if (byte == 0x15) return AnswerCode::Refused;
+      if (byte == 0x18) return AnswerCode::Cancelled;
+      return AnswerCode::NoAnswer;
     }
     block.push_back(byte);
-    if (block.size() < 133) return NoAnswer;
+    if (block.size() < 133) return AnswerCode::NoAnswer;
     const std::vector<uint8_t> whole = std::move(block);
     block.clear();
-    if (BitwiseCrc(whole.data(), whole.size()) != 0) return BlockBad;
-    if (whole[2] != static_cast<uint8_t>(255 - whole[1])) return BlockBad;
+    if (BitwiseCrc(whole.data(), whole.size()) != 0) return AnswerCode::BlockBad;
+    if (whole[2] != static_cast<uint8_t>(255 - whole[1])) return AnswerCode::BlockBad;
     if (whole[1] == expected) {
       ++expected;
-      return BlockGood;
+      return AnswerCode::BlockGood;
     }
-    return static_cast<uint8_t>(whole[1] + 1) == expected ? BlockRepeated : BlockBad;
+    return static_cast<uint8_t>(whole[1] + 1) == expected ? AnswerCode::BlockRepeated
+                                                          : AnswerCode::BlockBad;
   }
 };
 
@@ -67,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = offset < size ? std::min<size_t>(128, size - offset) : 0;
     BuildBlockFrame(data + std::min(offset, size), length, frame);
     FUZZ_CHECK(BitwiseCrc(frame.data(), frame.size()) == 0, "a built frame checks out");
-    int code = NoAnswer;
+    AnswerCode code = AnswerCode::NoAnswer;
     for (const uint8_t byte : frame) code = ReceiveByte(byte);
-    FUZZ_CHECK(code == BlockGood, "a built frame is the expected block");
+    FUZZ_CHECK(code == AnswerCode::BlockGood, "a built frame is the expected block");
   }
   return 0;
 }

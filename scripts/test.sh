@@ -33,3 +33,7 @@ fi
 if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_FUZZ:-0}" != 1 ]; then
   ./scripts/fuzz.sh
 fi
+
+if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ] && [ "${PUPDATE_SKIP_TSAN:-0}" != 1 ]; then
+  ./scripts/tsan.sh
+fi

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "jobs/Cancellation.h"
+#include "base/Cancellation.h"
 
 void FuzzCheckFailed(const char* condition, std::string_view what) {
   std::fprintf(stderr, "property broken: %.*s (%s)\n", int(what.size()), what.data(), condition);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "jobs/JobConsole.h"
+#include "base/JobConsole.h"
 
 // A property that does not hold is a finding: say which and stop, so that
 // libFuzzer keeps the input that broke it.

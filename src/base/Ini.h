@@ -1,16 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/IniDocument.h"
+
 // Reader of one INI file with the lookup rules of the Windows profile-string
 // functions: section and key names match without regard to case, the first
 // match wins, blanks around names and values are trimmed, a value enclosed in
-// matching quotes loses them. Lines starting with ';' are comments. The file
-// is read afresh at every call; a missing file, section or key gives the
-// default. A null section or key also gives the default.
+// matching quotes loses them. Lines starting with ';' are comments. Every
+// call sees the file as it is now: it is parsed again whenever its size or
+// modification time has changed, so reading a map of thousands of sections
+// parses it once, not once per value. A missing file, section or key gives
+// the default. A null section or key also gives the default.
 class CIni {
  public:
   // Default that HasKey reads with: no real value is expected to look like it.
@@ -43,5 +50,12 @@ class CIni {
   static uint32_t ConvertUInt(const std::string& text, int base);
 
  private:
+  // The file's current content, parsed again only when it has changed.
+  std::shared_ptr<const IniDocument> Document() const;
+
   std::optional<std::string> path_;
+  mutable std::mutex cacheMutex_;
+  mutable std::shared_ptr<const IniDocument> cached_;
+  mutable uintmax_t cachedSize_ = 0;
+  mutable std::filesystem::file_time_type cachedTime_;
 };

@@ -20,7 +20,7 @@ class TerminalConsole : public JobConsole {
 };
 
 // From here until RestoreInterruptHandling, Ctrl+C (SIGINT; the console
-// control handler on Win32) and a terminal that goes away (SIGHUP) cancel
-// JobCancellation(). Not nested: one call of each per job.
+// control handler on Win32), a terminal that goes away (SIGHUP) and a
+// request to stop (SIGTERM) cancel JobCancellation(). Not nested: one call of each per job.
 void CancelJobOnInterrupt();
 void RestoreInterruptHandling();

@@ -22,18 +22,37 @@ bool UpdateProtocol::IsStarted() const {
   return started_;
 }
 
-bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel) {
+bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel,
+                                      std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  return cancel.Wait(guard, changed_, [this] { return started_; });
+  const auto ready = [this] { return started_ || LineLost(); };
+  const bool woken = timeout == std::chrono::milliseconds::max()
+                         ? cancel.Wait(guard, changed_, ready)
+                         : cancel.WaitFor(guard, changed_, timeout, ready);
+  return woken && started_;
 }
 
-AnswerCode UpdateProtocol::WaitForAnswer(const CancelToken& cancel) {
+AnswerCode UpdateProtocol::WaitForAnswer(const CancelToken& cancel,
+                                         std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  if (!cancel.Wait(guard, changed_, [this] { return lastCode_ != AnswerCode::NoAnswer; }))
-    return AnswerCode::NoAnswer;
+  const auto ready = [this] { return lastCode_ != AnswerCode::NoAnswer || LineLost(); };
+  const bool woken = timeout == std::chrono::milliseconds::max()
+                         ? cancel.Wait(guard, changed_, ready)
+                         : cancel.WaitFor(guard, changed_, timeout, ready);
+  if (!woken) return AnswerCode::NoAnswer;
   const AnswerCode code = lastCode_;
   lastCode_ = AnswerCode::NoAnswer;
   return code;
+}
+
+size_t UpdateProtocol::BytesBeforeStart() const {
+  std::lock_guard guard(lock_);
+  return bytesBeforeStart_;
+}
+
+void UpdateProtocol::OnLineLost() {
+  { std::lock_guard guard(lock_); }  // a waiter between its check and its sleep sees it
+  changed_.notify_all();
 }
 
 void UpdateProtocol::Post(AnswerCode code) {
@@ -58,6 +77,9 @@ void UpdateProtocol::OnReceive() {
             started_ = true;
           }
           changed_.notify_all();
+        } else {
+          std::lock_guard guard(lock_);
+          ++bytesBeforeStart_;
         }
         continue;
       }

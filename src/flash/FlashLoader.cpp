@@ -235,7 +235,8 @@ void FlashLoaderRun::TransferLine(const char* text, size_t index, uint32_t addre
 
 Outcome FlashLoaderRun::Fail() {
   ClosePortIfOpen();
-  PressAnyKey();
+  // A stopped job has nobody to wait for.
+  if (!JobCancelled()) PressAnyKey();
   return Outcome::Failed;
 }
 
@@ -374,11 +375,18 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
     ConsoleWrite(UnusablePacketSizeMessage(packetSize));
     return Fail();
   }
+  // Sectors read from a damaged map must not reach the erase, upload or
+  // download steps (a size of FFFFFFFF would be allocated whole).
+  if (const std::string reason = ImplausibleSectorReason(map); !reason.empty()) {
+    ConsoleWrite(ImplausibleMapMessage(path, reason));
+    return Fail();
+  }
   mapPath_ = path;
   map_ = std::move(map);
   link_.setPacketSize(uint8_t(packetSize));
 
   const uint8_t synced = link_.initBootloader();
+  if (synced != linkresult::kOk && JobCancelled()) return Fail();
   if (synced != linkresult::kOk) {
     ResultLine("Activating device", false);
     if (synced == linkresult::kUnknownSync) {
@@ -612,6 +620,12 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("downloading", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
+    // A silent target or a dead line is no matter of protection.
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
                  false);
@@ -624,6 +638,11 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("verifying", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
                  false);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <limits>
 
 #include "base/AsciiCase.h"
 #include "base/FormatText.h"
 #include "base/Ini.h"
+#include "base/IniDocument.h"
+#include "base/JobConsole.h"
 #include "images/FirmImage.h"
 
 namespace {
@@ -16,25 +20,27 @@ bool IsProductSection(const std::string& name) {
 
 // Values are read as text with a text default, then converted, so a present
 // but unparsable value reads as 0 (not as the default).
-uint32_t ReadNumber(const CIni& ini, const std::string& section, const char* key,
+uint32_t ReadNumber(const IniDocument& ini, const std::string& section, const char* key,
                     const char* defaultText, int base) {
-  return CIni::ConvertUInt(ini.GetString(section.c_str(), key, defaultText), base);
+  return CIni::ConvertUInt(ini.Find(section, key).value_or(defaultText), base);
 }
 
 }  // namespace
 
 uint32_t readDeviceMap(const std::string& path, uint16_t& sectorCount, uint16_t& packetSize,
                        DeviceMap* map, uint8_t& pagesPerSector) {
-  if (!std::ifstream(path)) return kImageFailure;
-  const CIni ini(path);
-  std::vector<std::string> sections;
-  ini.GetSectionNames(sections);
+  // The file is parsed once per read: looking every value up in the file
+  // again made a map of 2048 sections take seconds.
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return kImageFailure;
+  const IniDocument ini(
+      std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  const std::vector<std::string> sections = ini.SectionNames();
 
   std::vector<MapSector> sectors;
   for (const std::string& section : sections) {
     if (IsProductSection(section)) {
       packetSize = static_cast<uint16_t>(ReadNumber(ini, section, "PacketSize", "100", 16));
-      ini.GetString(section.c_str(), "MAPNAME", "Sectors");  // carried, not interpreted
       pagesPerSector =
           static_cast<uint8_t>(ReadNumber(ini, section, "PagesPerSector", "Sectors", 10));
       continue;
@@ -67,7 +73,44 @@ std::string UnusablePacketSizeMessage(uint32_t packetSize) {
       packetSize);
 }
 
+std::string ImplausibleSectorReason(const DeviceMap& map) {
+  const std::vector<MapSector>& sectors = map.sectors;
+  if (sectors.size() > std::numeric_limits<uint16_t>::max())
+    return FormatText("it has %zu sectors, more than a map can hold (65535)", sectors.size());
+  for (const MapSector& sector : sectors) {
+    if (sector.size == 0) return FormatText("sector [%s] has the size 0", sector.name.c_str());
+    if (uint64_t{sector.address} + sector.size > kFlashAddressSpaceEnd)
+      return FormatText(
+          "sector [%s] at 0x%08X with the size 0x%X reaches beyond the flash address space, "
+          "which ends at 0x%08X",
+          sector.name.c_str(), sector.address, sector.size,
+          static_cast<uint32_t>(kFlashAddressSpaceEnd - 1));
+  }
+  // Sorted by address, each sector must end before the next begins.
+  std::vector<const MapSector*> byAddress;
+  byAddress.reserve(sectors.size());
+  for (const MapSector& sector : sectors) byAddress.push_back(&sector);
+  std::stable_sort(byAddress.begin(), byAddress.end(),
+                   [](const MapSector* a, const MapSector* b) { return a->address < b->address; });
+  for (size_t i = 1; i < byAddress.size(); ++i) {
+    const MapSector& previous = *byAddress[i - 1];
+    if (uint64_t{previous.address} + previous.size > byAddress[i]->address)
+      return FormatText("sectors [%s] and [%s] overlap", previous.name.c_str(),
+                        byAddress[i]->name.c_str());
+  }
+  return {};
+}
+
+std::string ImplausibleMapMessage(const std::string& path, const std::string& reason) {
+  return FormatText(
+      "The device map %s cannot be used: %s. Correct the map file or use the one shipped with "
+      "the program.\n",
+      path.c_str(), reason.c_str());
+}
+
 uint32_t createImageFromMap(const DeviceMap& map, std::unique_ptr<CFirmImage>& out) {
+  // A sector size read from a damaged map (FFFFFFFF) would be allocated whole.
+  if (!ImplausibleSectorReason(map).empty()) return kImageFailure;
   auto image = std::make_unique<CFirmImage>();
   for (const MapSector& sector : map.sectors) {
     if (!sector.selected) continue;

@@ -38,7 +38,20 @@ bool IsUsablePacketSize(uint32_t packetSize);
 // The line to print when a map's packet size is refused.
 std::string UnusablePacketSizeMessage(uint32_t packetSize);
 
+// Every STM32 keeps its flash, system memory and option bytes in the code
+// region below this address; no map sector can reach beyond it.
+inline constexpr uint64_t kFlashAddressSpaceEnd = 0x20000000;
+
+// Why the sectors of a map cannot describe a microcontroller's flash: a
+// sector of size 0, one reaching beyond kFlashAddressSpaceEnd, two that
+// overlap, or more sectors than the count of a map can hold. Empty when
+// they can.
+std::string ImplausibleSectorReason(const DeviceMap& map);
+// The line to print when a map's sectors are refused.
+std::string ImplausibleMapMessage(const std::string& path, const std::string& reason);
+
 // An image with one 0xFF-filled element per selected sector (for uploads).
+// kImageFailure, and no image, for a map whose sectors are implausible.
 uint32_t createImageFromMap(const DeviceMap& map, std::unique_ptr<CFirmImage>& out);
 
 // Clips the image to the selected sectors whose type has bit 0 set; an

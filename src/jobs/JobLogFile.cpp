@@ -5,6 +5,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "jobs/NewFile.h"
+
 namespace {
 constexpr int kMaxCollisions = 100;
 constexpr size_t kMaxJobNameLength = 80;
@@ -66,8 +68,7 @@ JobLogFile::JobLogFile(const std::filesystem::path& folder, std::string_view job
   }
   for (int collision = 1; collision <= kMaxCollisions; ++collision) {
     path_ = folder / JobLogFileName(jobName, now, collision);
-    // "x": never open a file that is already there, a link included.
-    file_.reset(std::fopen(path_.string().c_str(), "wbx"));
+    file_.reset(CreateNewFile(path_));
     if (file_) return;
     if (errno != EEXIST) break;
   }

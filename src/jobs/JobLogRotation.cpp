@@ -10,9 +10,14 @@ void KeepNewestJobLogs(const std::filesystem::path& folder, size_t keep) {
   static const std::regex kLogName(R"(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d_.*\.log)");
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.is_regular_file(ec) && std::regex_match(name, kLogName)) names.push_back(name);
+  // increment(ec), not ++: a folder that changes under us must not throw.
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code typeError;
+    if (it->is_regular_file(typeError) && std::regex_match(name, kLogName)) {
+      names.push_back(name);
+    }
   }
   if (names.size() <= keep) return;
   std::sort(names.begin(), names.end());

@@ -31,11 +31,13 @@ void LoggingConsoleHost::NameJob(std::string_view name) {
 JobConsole& LoggingConsoleHost::Open() {
   innerConsole_ = &inner_.Open();
   closingLine_.clear();
+  console_.reset();
+  log_.reset();
   const std::filesystem::path folder = JobLogFolder();
   if (folder.empty()) {
     closingLine_ =
-        "Warning: no job log was written: no folder for it (HOME is not set); set "
-        "PUPDATE_LOG_DIR to a writable folder";
+        "Warning: no job log was written: no folder for logs is known; set PUPDATE_LOG_DIR to "
+        "a writable folder";
     return *innerConsole_;
   }
   log_ = std::make_unique<JobLogFile>(folder, jobName_, JobLogFile::Clock::now());
@@ -71,10 +73,14 @@ void LoggingConsoleHost::ReportOutcome(JobOutcome outcome) {
   }
 }
 
+void LoggingConsoleHost::HoldResult() {
+  inner_.HoldResult();
+}
+
 void LoggingConsoleHost::Close() {
   inner_.Close();
-  console_.reset();
-  log_.reset();
+  // The console stays until the next run: a straggling write after the job
+  // still lands on the screen (the log is closed by now).
   innerConsole_ = nullptr;
 }
 

@@ -28,6 +28,8 @@ bool CRS232::Open() {
   const PortLine line{baudRate, dataBits, parity, stopBits != 1.0f};
   const PortOpenResult opened = port_.Open(path, line);
   if (opened == PortOpenResult::OpenFailed) return false;
+  devicePath_ = path;
+  lastProblem_ = LineProblem::None;
 
   // From here a failure leaves the port open; the caller closes it.
   isOpen = 1;
@@ -36,6 +38,8 @@ bool CRS232::Open() {
   // Devices without modem lines (pseudo-terminals) refuse this; that is fine.
   port_.SetDtr(lineControlOnOpen);
   port_.SetRts(lineControlOnOpen);
+  // Bytes that reached the line before this open are not answers to us.
+  port_.DiscardInput();
   return true;
 }
 
@@ -56,6 +60,18 @@ int CRS232::NextWaitMs(Deadline deadline) const {
   return static_cast<int>(std::min<long long>({left, timeoutMs, INT_MAX}));
 }
 
+// How a transfer ends when its wait ended without the port being ready.
+CRS232::Transfer CRS232::TransferAfter(PortWaitResult wait) {
+  switch (wait) {
+    case PortWaitResult::TimedOut:
+      return Transfer::Quiet;
+    case PortWaitResult::Cancelled:
+      return Transfer::Cancelled;
+    default:
+      return Transfer::Failed;
+  }
+}
+
 CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline, int* done) {
   *done = 0;
   bool waitedReady = false;
@@ -72,17 +88,9 @@ CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline
     if (waitedReady) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (port_.WaitReadable(wait, JobCancellation())) {
-      case PortWaitResult::Ready:
-        waitedReady = true;
-        break;
-      case PortWaitResult::TimedOut:
-        return Transfer::Quiet;
-      case PortWaitResult::Cancelled:
-        return Transfer::Cancelled;
-      case PortWaitResult::Failed:
-        return Transfer::Failed;
-    }
+    const PortWaitResult ready = port_.WaitReadable(wait, JobCancellation());
+    if (ready != PortWaitResult::Ready) return TransferAfter(ready);
+    waitedReady = true;
   }
   return Transfer::Done;
 }
@@ -99,28 +107,31 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
     if (n < 0) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    switch (port_.WaitWritable(wait, JobCancellation())) {
-      case PortWaitResult::Ready:
-        break;
-      case PortWaitResult::TimedOut:
-        return Transfer::Quiet;
-      case PortWaitResult::Cancelled:
-        return Transfer::Cancelled;
-      case PortWaitResult::Failed:
-        return Transfer::Failed;
-    }
+    const PortWaitResult ready = port_.WaitWritable(wait, JobCancellation());
+    if (ready != PortWaitResult::Ready) return TransferAfter(ready);
   }
   return Transfer::Done;
 }
 
+std::string CRS232::Description() const {
+  const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
+  return devicePath_.empty() ? name : name + " (" + devicePath_ + ")";
+}
+
+void CRS232::Note(Transfer result) {
+  if (result == Transfer::Failed) lastProblem_ = LineProblem::HungUp;
+  if (result == Transfer::Quiet) lastProblem_ = LineProblem::Quiet;
+}
+
 int CRS232::Write(int count, uint8_t* buffer) {
+  lastProblem_ = LineProblem::None;
   if (buffer == nullptr) return 0;
   if (!port_.IsOpen() || count < 0) return -1;
   if (echoMode != 2) {
     int written = 0;
-    if (WriteBytes(buffer, count, TransferDeadline(count), &written) == Transfer::Failed) {
-      return -1;
-    }
+    const Transfer result = WriteBytes(buffer, count, TransferDeadline(count), &written);
+    Note(result);
+    if (result == Transfer::Failed) return -1;
     return written;
   }
   // Every byte sent is read back into its place: the caller sees the echo.
@@ -135,11 +146,14 @@ int CRS232::Write(int count, uint8_t* buffer) {
 }
 
 int CRS232::Read(int count, uint8_t* buffer) {
+  lastProblem_ = LineProblem::None;
   if (buffer == nullptr) return 0;
   if (!port_.IsOpen() || count < 0) return -1;
   if (echoMode == 0 || echoMode == 2) {
     int read = 0;
-    if (ReadBytes(buffer, count, TransferDeadline(count), &read) == Transfer::Failed) return -1;
+    const Transfer result = ReadBytes(buffer, count, TransferDeadline(count), &read);
+    Note(result);
+    if (result == Transfer::Failed) return -1;
     return read;
   }
   if (echoMode != 1) return -1;

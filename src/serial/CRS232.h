@@ -34,6 +34,13 @@ class CRS232 {
   bool SetDtr(bool on);
   int Close();
 
+  // Why the last Read or Write stopped short: the line stayed quiet for the
+  // time-out, or it hung up (adapter unplugged, device closed the line).
+  enum class LineProblem { None, Quiet, HungUp };
+  LineProblem LastProblem() const { return lastProblem_; }
+  // "COM3 (/dev/ttyUSB0)": the port's name and the device it reached.
+  std::string Description() const;
+
   int isOpen = 0;
   int portNumber = 1;  // 1..999
   int baudRate = 115200;
@@ -50,6 +57,7 @@ class CRS232 {
   using Deadline = std::chrono::steady_clock::time_point;
   enum class Transfer { Done, Quiet, Cancelled, Failed };
 
+  static Transfer TransferAfter(PortWaitResult wait);
   Deadline TransferDeadline(int count) const;
   // Fills buffer[0..count) until done, quiet or the deadline; *done counts.
   Transfer ReadBytes(uint8_t* buffer, int count, Deadline deadline, int* done);
@@ -57,5 +65,9 @@ class CRS232 {
   // How long the next wait may take: the quiet time, bounded by the deadline.
   int NextWaitMs(Deadline deadline) const;
 
+  void Note(Transfer result);
+
   SerialPort port_;
+  std::string devicePath_;
+  LineProblem lastProblem_ = LineProblem::None;
 };

@@ -52,10 +52,24 @@ bool SerialCommunication::Open() {
     port_.Close();
     return false;
   }
+  // Bytes that reached the line before this open (a device's last answer to
+  // the previous program) are not ours.
+  port_.DiscardInput();
+  {
+    std::lock_guard lock(stateMutex_);
+    devicePath_ = path;
+  }
+  lineLost_.store(false, std::memory_order_release);
   control_ = control;
   stopRequested_.store(false, std::memory_order_release);
-  reader_ = std::thread([this, control] { ReaderLoop(control); });
+  // The reader waits for this lock before its first OnReceive, so a Close
+  // from inside OnReceive (bytes already waiting on the line) finds reader_
+  // assigned and the port marked open, and its "closed" is not overwritten.
   std::lock_guard lock(stateMutex_);
+  reader_ = std::thread([this, control] {
+    { std::lock_guard opened(stateMutex_); }
+    ReaderLoop(control);
+  });
   isOpen_ = true;
   return true;
 }
@@ -85,6 +99,12 @@ bool SerialCommunication::Close() {
   std::lock_guard lock(stateMutex_);
   isOpen_ = false;
   return wasOpen;
+}
+
+std::string SerialCommunication::PortDescription() const {
+  std::lock_guard lock(stateMutex_);
+  const std::string path = devicePath_.empty() ? ResolvePortName(settings_.portName) : devicePath_;
+  return path.empty() ? settings_.portName : settings_.portName + " (" + path + ")";
 }
 
 bool SerialCommunication::IsOpen() const {
@@ -151,6 +171,8 @@ void SerialCommunication::ReaderLoop(std::shared_ptr<ReaderControl> control) {
     const PortInput input = port_.WaitForInput(control->wake);
     if (input == PortInput::Woken || input == PortInput::Failed || stopped()) break;
     if (input == PortInput::LineGone) {
+      lineLost_.store(true, std::memory_order_release);
+      OnLineLost();
       // Sleep until Close instead of spinning on a dead line.
       while (!stopped()) control->wake.Wait(-1);
       break;

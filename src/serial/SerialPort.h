@@ -48,6 +48,9 @@ class SerialPort {
   void Close();
   bool IsOpen() const;
 
+  // Drops what arrived before now and was not read.
+  void DiscardInput();
+
   // Changes only the speed; false when the port is closed or refuses it.
   bool SetBaudRate(int baud);
 

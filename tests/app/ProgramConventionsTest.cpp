@@ -160,4 +160,15 @@ TEST(ProgramConventions, DialogWithoutDisplayEndsWithOneLine) {
     EXPECT_EQ(run.err, line);
     EXPECT_EQ(run.out, "");
   }
+#ifdef PUPDATE_WITH_UI
+  // Qt's -platform wins over the environment, in both spellings.
+  auto offscreen = kNoDisplay;
+  offscreen["QT_QPA_PLATFORM"] = "offscreen";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-platform", "xcb"}, {"--platform=xcb"}}) {
+    const ProgramRun run = RunProgram(BuiltProgram("PelluxUpdateV3"), args, offscreen);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, line);
+  }
+#endif
 }

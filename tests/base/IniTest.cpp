@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "TestFiles.h"
 #include "base/Ini.h"
 
@@ -122,3 +125,19 @@ TEST_F(IniTest, LongValuesComeBackWhole) {
 }
 
 }  // namespace
+
+TEST(CIni, AChangedFileIsReadAgainByTheSameReader) {
+  TempDir dir;
+  const std::string path = dir / "settings.ini";
+  WriteFile(path, "[S]\nKey=one\n");
+  const CIni ini(path);
+  EXPECT_EQ(ini.GetString("S", "Key"), "one");
+  WriteFile(path, "[S]\nKey=three\n");  // another size
+  EXPECT_EQ(ini.GetString("S", "Key"), "three");
+  WriteFile(path, "[S]\nKey=seven\n");  // the same size: only the time tells
+  std::filesystem::last_write_time(
+      path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+  EXPECT_EQ(ini.GetString("S", "Key"), "seven");
+  std::filesystem::remove(path);
+  EXPECT_EQ(ini.GetString("S", "Key", "gone"), "gone");
+}

@@ -77,6 +77,7 @@ TEST_F(StepJob, ReplaysEveryMasterByteInOrderWithItsPauses) {
   // A pause lies between a byte and the next one: 0x12 cannot arrive much
   // before 30 ms after the start, nor 0x21 before 50 ms after the first reply
   // left (loose bounds: sleeps are only kept to the millisecond).
+  ASSERT_TRUE(drive.WaitForReplies(3));
   const auto arrivals = drive.ArrivalTimes();
   const auto replies = drive.ReplyTimes();
   ASSERT_EQ(arrivals.size(), 6u);

@@ -282,6 +282,30 @@ TEST_F(FlashLoaderTest, BadParametersAndMissingMaps) {
   EXPECT_EQ(console.Output(), "");
 }
 
+TEST_F(FlashLoaderTest, ImplausibleMapSectorsAreRefusedBeforeTheTargetIsAsked) {
+  const std::pair<std::string, std::string> maps[] = {
+      {"[Page0]\nAddress=08000000\nSize=FFFFFFFF\n",
+       "sector [Page0] at 0x08000000 with the size 0xFFFFFFFF reaches beyond the flash address "
+       "space, which ends at 0x1FFFFFFF"},
+      {"[Page0]\nAddress=08000000\nSize=800\n[Page1]\nAddress=08000800\n",
+       "sector [Page1] has the size 0"},
+      {"[Page0]\nAddress=08000800\nSize=800\n[Page1]\nAddress=08000000\nSize=801\n",
+       "sectors [Page1] and [Page0] overlap"},
+  };
+  for (const auto& [sectors, reason] : maps) {
+    console.ClearOutput();
+    WriteFile(dir / "bad.map", "[Product]\nPacketSize=80\n\n" + sectors);
+    EXPECT_EQ(Run({"-i", "bad"}), 1);
+    EXPECT_EQ(console.Output().rfind("The device map ./bad.map cannot be used: " + reason +
+                                         ". Correct the map file or use the one shipped with the "
+                                         "program.\n",
+                                     0),
+              0u)
+        << console.Output();
+    EXPECT_EQ(console.Output().find("Activating device"), std::string::npos);
+  }
+}
+
 TEST_F(FlashLoaderTest, UsageTextLineForLine) {
   const char* const expected[] = {
       "PUpdate UART Flash Loader command line v1.0 \n\n",

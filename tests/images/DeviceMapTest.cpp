@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "PeerTools.h"
 #include "TestFiles.h"
 #include "images/DeviceMap.h"
@@ -107,6 +110,43 @@ TEST(DeviceMapRead, DefaultsAndUnparsableValues) {
   EXPECT_EQ(map.sectors[1].size, 0x40u);
 }
 
+// Bytes this process has read from files so far, as the kernel counts them.
+uint64_t BytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string name;
+  uint64_t value = 0;
+  while (io >> name >> value) {
+    if (name == "rchar:") return value;
+  }
+  return 0;
+}
+
+TEST(DeviceMapRead, AMapOfManySectionsIsReadOncePerPassNotOncePerValue) {
+  std::string text = "[Product]\nPacketSize=80\n\n";
+  char section[160];
+  for (int i = 0; i < 512; ++i) {
+    std::snprintf(section, sizeof section,
+                  "[Page%d]\nIndex=%03X\nAddress=%08X\nSize=00000800\nType=111\n\n", i, i,
+                  0x08000000 + i * 0x800);
+    text += section;
+  }
+  TempDir dir;
+  WriteFile(dir / "many.map", text);
+  uint16_t packetSize = 0;
+  uint8_t pagesPerSector = 0;
+  const uint64_t before = BytesReadSoFar();
+  ASSERT_GT(before, 0u) << "no read count in /proc/self/io";
+  const DeviceMap map = ReadMap(dir / "many.map", packetSize, pagesPerSector);
+  const uint64_t read = BytesReadSoFar() - before;
+  ASSERT_EQ(map.sectors.size(), 512u);
+  EXPECT_EQ(map.sectors[511].name, "Page511");
+  EXPECT_EQ(map.sectors[511].address, 0x08000000u + 511 * 0x800);
+  EXPECT_EQ(map.sectors[511].index, 0x1FFu);
+  // Two passes, each parsing the file once (a re-read per value would be
+  // thousands of times the file).
+  EXPECT_LE(read, 4 * text.size()) << read << " bytes read for a map of " << text.size();
+}
+
 TEST(DeviceMapRead, WithoutProductTheCallersValuesStay) {
   TempDir dir;
   WriteFile(dir / "map.map", "[Page0]\nAddress=08000000\nSize=800\n");
@@ -120,6 +160,33 @@ TEST(DeviceMapRead, WithoutProductTheCallersValuesStay) {
   uint16_t count = 0;
   EXPECT_EQ(readDeviceMap(dir / "none.map", count, packetSize, nullptr, pagesPerSector),
             kImageFailure);
+}
+
+TEST(DeviceMapPlausibility, TemplatesPassDamagedSectorsDoNotAndBuildNoImage) {
+  TempDir dir;
+  uint16_t packetSize = 0;
+  uint8_t pagesPerSector = 0;
+  for (const std::string& text : {F4Map(), HighDensityMap()}) {
+    WriteFile(dir / "map.map", text);
+    EXPECT_EQ(ImplausibleSectorReason(ReadMap(dir / "map.map", packetSize, pagesPerSector)), "");
+  }
+
+  DeviceMap map;
+  map.sectors = {{"A", 0x08000000, 0, 0x800, 7, true}, {"B", 0x08000800, 1, 0x800, 7, true}};
+  EXPECT_EQ(ImplausibleSectorReason(map), "");
+  map.sectors[1].address = 0x1FFFF800;  // the last 2 KB below the end: still flash space
+  EXPECT_EQ(ImplausibleSectorReason(map), "");
+  map.sectors[1].size = 0x801;
+  EXPECT_NE(ImplausibleSectorReason(map).find("reaches beyond"), std::string::npos);
+  map.sectors[1] = {"B", 0x08000000, 1, 0xFFFFFFFF, 7, true};
+  EXPECT_NE(ImplausibleSectorReason(map).find("reaches beyond"), std::string::npos);
+  std::unique_ptr<CFirmImage> image;
+  EXPECT_EQ(createImageFromMap(map, image), kImageFailure);
+  EXPECT_EQ(image, nullptr);
+  map.sectors[1] = {"B", 0x080007FF, 1, 0x800, 7, true};
+  EXPECT_EQ(ImplausibleSectorReason(map), "sectors [A] and [B] overlap");
+  map.sectors[1] = {"B", 0x08000000, 1, 0x800, 7, true};  // the same sector twice
+  EXPECT_EQ(ImplausibleSectorReason(map), "sectors [A] and [B] overlap");
 }
 
 TEST(DeviceMapPacketSize, OnlyWhatTheLinkCanCarry) {

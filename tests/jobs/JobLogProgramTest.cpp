@@ -1,13 +1,16 @@
-// Job logs of the real program: an online job that completes and one that
-// fails, each leaving its transcript in the log folder, the console's last
-// line naming it, and the folder kept to its newest logs.
+// Job logs of the real programs: an online job that completes, one that
+// fails, one cancelled at a prompt and a FlashLoader run, each leaving its
+// transcript in the log folder, the console's last line naming it, and the
+// folder kept to its newest logs.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <regex>
 
 #include "ApplicationInstallArchives.h"
+#include "ChildProcess.h"
 #include "ProgramRun.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
@@ -178,4 +181,26 @@ TEST_F(JobLogProgram, FlashLoaderRunsAreLoggedToo) {
   EXPECT_TRUE(Holds(texts, "Opening Port \t\t\t\t [KO]")) << ReadFile(logs + "/" + names[0]);
   EXPECT_TRUE(Holds(texts, "(no key: end of input or cancelled)"));
   EXPECT_EQ(texts.back(), "Error");
+}
+
+TEST_F(JobLogProgram, CtrlCAtAPromptIsLoggedAsCancelled) {
+  const std::string logs = dir_ / "logs";
+  WriteFile(dir_ / "work/fw.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n");
+  const std::string link = dir_ / "PUpdate-NR2-Initialize-COM1";
+  std::filesystem::create_symlink(BuiltProgram("PelluxUpdateV3"), link);
+  ChildProcess job(link, {"fw.hex", "local"}, {{"PUPDATE_LOG_DIR", logs}}, "", dir_ / "work");
+  ASSERT_TRUE(job.WaitForOutput("And press enter key...")) << job.Output();
+  job.Signal(SIGINT);
+  EXPECT_EQ(job.Wait(), 1);
+
+  const std::vector<std::string> names = LogsIn(logs);
+  ASSERT_EQ(names.size(), 1u);
+  const std::vector<std::string> console = LinesOf(job.Output());
+  ASSERT_GE(console.size(), 2u);
+  EXPECT_EQ(console.back(), "Log: " + logs + "/" + names[0]);
+  EXPECT_EQ(console[console.size() - 2], "Error");
+  const std::vector<std::string> texts = LogTexts(logs + "/" + names[0]);
+  EXPECT_TRUE(Holds(texts, "And press enter key...")) << ReadFile(logs + "/" + names[0]);
+  EXPECT_TRUE(Holds(texts, "(no key: end of input or cancelled)"));
+  EXPECT_EQ(texts.back(), "Error (cancelled)");
 }

@@ -106,9 +106,10 @@ TEST(JobLog, FailedAndCancelledRunsSayHowTheyEnded) {
     if (name.find("FAILING") != std::string::npos) {
       EXPECT_EQ(Text(lines.back()), "Error") << name;
     } else {
-      ASSERT_GE(lines.size(), 3u);
-      EXPECT_EQ(Text(lines[lines.size() - 3]), "waiting");
-      EXPECT_EQ(Text(lines[lines.size() - 2]), "(no key: end of input or cancelled)");
+      ASSERT_GE(lines.size(), 4u);
+      EXPECT_EQ(Text(lines[lines.size() - 4]), "waiting");
+      EXPECT_EQ(Text(lines[lines.size() - 3]), "(no key: end of input or cancelled)");
+      EXPECT_EQ(Text(lines[lines.size() - 2]), "Cancelled.");
       EXPECT_EQ(Text(lines.back()), "Error (cancelled)") << name;
     }
   }
@@ -147,6 +148,18 @@ TEST(JobLog, SameSecondJobsGetFilesOfTheirOwn) {
   EXPECT_NE(first.Path().filename().string().find("PUPDATE-A_B"), std::string::npos);
   EXPECT_TRUE(first.Close());
   EXPECT_TRUE(second.Close());
+
+  // A link planted under the next name is neither followed nor replaced.
+  TempDir other;
+  WriteFile(other / "precious", "keep");
+  const auto later = now + std::chrono::hours(1);
+  fs::create_symlink(other / "precious", dir.path() / JobLogFileName("PUPDATE-A/B", later));
+  JobLogFile third(dir.path(), "PUPDATE-A/B", later);
+  ASSERT_TRUE(third.IsOpen()) << third.Error();
+  third.WriteLine("text", later);
+  EXPECT_TRUE(third.Close());
+  EXPECT_EQ(third.Path().filename().string(), JobLogFileName("PUPDATE-A/B", later, 2));
+  EXPECT_EQ(ReadFile(other / "precious"), "keep");
 }
 
 TEST(JobLog, RotationKeepsTheNewestAndNothingElse) {

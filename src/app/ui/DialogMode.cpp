@@ -6,12 +6,13 @@
 #include "app/ui/DialogApplication.h"
 #include "app/ui/DisplayCheck.h"
 #include "app/ui/QtSettingsStore.h"
+#include "app/ui/ToolkitOptions.h"
 #include "app/ui/WinUIDlg.h"
 #include "jobs/LoggingConsoleHost.h"
 
 int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
                   const std::string& programLine) {
-  if (!DisplayReachable()) {
+  if (!DisplayReachable(ToolkitPlatform(argc, argv))) {
     std::fprintf(stderr, "no display: set DISPLAY, or run a job by name; see --help\n");
     return 1;
   }

@@ -23,3 +23,18 @@ bool IsToolkitOption(std::string_view argument) {
   }
   return false;
 }
+
+std::string ToolkitPlatform(int argc, const char* const* argv) {
+  std::string platform;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view argument = argv[i];
+    if (!argument.starts_with("-")) continue;
+    argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
+    if (argument == "platform" && i + 1 < argc) {
+      platform = argv[++i];
+    } else if (argument.starts_with("platform=")) {
+      platform = std::string(argument.substr(9));
+    }
+  }
+  return platform;
+}

@@ -12,6 +12,7 @@
 namespace {
 struct sigaction previousInt;
 struct sigaction previousHup;
+struct sigaction previousTerm;
 
 void CancelOnSignal(int) {
   JobCancellation().CancelFromSignal();
@@ -52,11 +53,14 @@ void CancelJobOnInterrupt() {
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, &previousInt);
   ::sigaction(SIGHUP, &action, &previousHup);
+  // A service manager or `kill` asks the same as Ctrl+C: stop cleanly.
+  ::sigaction(SIGTERM, &action, &previousTerm);
 }
 
 void RestoreInterruptHandling() {
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGHUP, &previousHup, nullptr);
+  ::sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
 TerminalConsole& TerminalConsole::Instance() {

@@ -101,6 +101,10 @@ bool SerialPort::IsOpen() const {
   return device_->fd >= 0;
 }
 
+void SerialPort::DiscardInput() {
+  if (device_->fd >= 0) ::tcflush(device_->fd, TCIFLUSH);
+}
+
 bool SerialPort::SetBaudRate(int baud) {
   termios line{};
   return device_->fd >= 0 && ::tcgetattr(device_->fd, &line) == 0 && SetLineSpeed(&line, baud) &&

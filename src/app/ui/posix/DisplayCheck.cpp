@@ -105,8 +105,8 @@ bool WaylandReachable() {
 }
 }  // namespace
 
-bool DisplayReachable() {
-  const std::string platform = Environment("QT_QPA_PLATFORM");
+bool DisplayReachable(const std::string& chosen) {
+  const std::string platform = chosen.empty() ? Environment("QT_QPA_PLATFORM") : chosen;
   if (!platform.empty()) {
     // "wayland;xcb" lists fallbacks; the first entry decides.
     const std::string first = platform.substr(0, platform.find_first_of(";:"));

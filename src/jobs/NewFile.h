@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+
+// Creates `path` for binary writing, never opening a file (or a link) that
+// is already there. nullptr on failure, with errno set (EEXIST: it exists).
+std::FILE* CreateNewFile(const std::filesystem::path& path);
