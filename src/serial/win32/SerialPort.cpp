@@ -161,6 +161,12 @@ bool SerialPort::IsOpen() const {
   return device_->handle != INVALID_HANDLE_VALUE;
 }
 
+void SerialPort::DiscardInput() {
+  if (!IsOpen()) return;
+  device_->stashed = false;
+  PurgeComm(device_->handle, PURGE_RXCLEAR);
+}
+
 bool SerialPort::SetBaudRate(int baud) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
