@@ -58,7 +58,8 @@ UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log)
   // The library listens with a queue of 5 connections: with more clients
   // connecting at once the kernel drops their requests, and they retry only
   // after a second or more. The listening socket is noted here (these
-  // options replace the library's, so SO_REUSEADDR is set again) and given
+  // options replace the library's, so SO_REUSEADDR is set again, and not its
+  // SO_REUSEPORT, which let a second server share a port in use) and given
   // a longer queue once bound.
   http_->set_socket_options([this](socket_t socket) {
     int on = 1;

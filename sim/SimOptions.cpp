@@ -19,6 +19,9 @@ const char* SimUsage() {
          "  --step-port NAME      port name of the step drive (default COM6)\n"
          "  --chip hd|f4          the board's STM32: high-density (default) or F4\n"
          "  --dialect 79|75       the bootloader's acknowledge byte (default 79)\n"
+         "  --model nr2|r1ps      the board's extend settings: New R2 Bender (nine punch\n"
+         "                          positions and the press speed, default) or R1 Bender\n"
+         "                          with Puncher Selector (six punch positions)\n"
          "  --pace                send at the real line rate (a demo takes real time)\n"
          "  --fault KIND          silence: the board never announces upgrade mode and\n"
          "                          nothing answers\n"
@@ -37,7 +40,10 @@ const char* SimUsage() {
          "  --version             print the version and exit\n"
          "Ctrl+C or SIGTERM stops; SIGUSR1 prints whether the board's flash matches\n"
          "the server's default firmware image (also printed when the program starts\n"
-         "and on stop).\n";
+         "and on stop); SIGUSR2 sets the boot switch and cycles the board's power;\n"
+         "SIGPWR cycles its power with the boot switch in its normal position.\n"
+         "Lines typed on the terminal: p (power cycle), b (boot switch and power\n"
+         "cycle), f (flash report), q (stop).\n";
 }
 
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
@@ -62,9 +68,9 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
     }
     const bool takesValue = option == "--port" || option == "--board-port" ||
                             option == "--servo-port" || option == "--step-port" ||
-                            option == "--chip" || option == "--dialect" || option == "--fault" ||
-                            option == "--port-map-file" || option == "--server-port" ||
-                            option == "--content";
+                            option == "--chip" || option == "--dialect" || option == "--model" ||
+                            option == "--fault" || option == "--port-map-file" ||
+                            option == "--server-port" || option == "--content";
     if (!takesValue) {
       error = "unknown option " + option;
       return false;
@@ -92,6 +98,12 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
         return false;
       }
       options.machine.ackByte = value == "79" ? 0x79 : 0x75;
+    } else if (option == "--model") {
+      if (value != "nr2" && value != "r1ps") {
+        error = "--model takes nr2 or r1ps";
+        return false;
+      }
+      options.machine.r1psBoard = value == "r1ps";
     } else if (option == "--fault") {
       const std::optional<MachineFault> fault = MachineFaultFromName(value);
       if (!fault) {

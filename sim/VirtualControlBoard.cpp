@@ -105,8 +105,17 @@ void VirtualControlBoard::EnterBootloaderByBootSwitch() {
 
 void VirtualControlBoard::PowerCycle() {
   std::lock_guard lock(mutex_);
-  SetMode(Mode::Running);
-  Log("power cycled");
+  // The board's loader starts first: with the host listening at the upgrade
+  // rate it announces upgrade mode; otherwise the firmware runs.
+  inBlock_ = false;
+  block_.clear();
+  if (LineBaudRate() == kUpgradeBaud) {
+    SetMode(Mode::UpgradeStarting);
+    Log("power cycled: the host listens at 115200 bit/s, starting upgrade mode");
+  } else {
+    SetMode(Mode::Running);
+    Log("power cycled: firmware running");
+  }
 }
 
 void VirtualControlBoard::NakBlockOnce(int ordinal) {
@@ -295,6 +304,8 @@ void VirtualControlBoard::ReceiveFpgaByte(uint8_t byte) {
 }
 
 void VirtualControlBoard::FinishBlock() {
+  // A paced board answers once the whole frame could have crossed the line.
+  PaceReceived(kFrameSize);
   blockNumbers_.push_back(block_[1]);
   changed_.notify_all();
   const int ordinal = blockOrdinal_ + 1;  // the block due next

@@ -168,6 +168,16 @@ void VirtualDevice::Send(const uint8_t* data, size_t size) {
   }
 }
 
+void VirtualDevice::PaceReceived(size_t bytes) {
+  if (!pacing_ || bytes == 0) return;
+  int baud = pty_->LineBaudRate();
+  if (baud <= 0) baud = expectedBaud_ > 0 ? expectedBaud_.load() : 9600;
+  const auto lineTime =
+      std::chrono::microseconds(kBitsPerByte * 1000000L * static_cast<long>(bytes) / baud);
+  std::unique_lock state(mutex_);
+  changed_.wait_for(state, lineTime, [this] { return stopping_.load(); });
+}
+
 std::vector<uint8_t> VirtualDevice::ApplyFaults(const uint8_t* data, size_t size) {
   const int expected = expectedBaud_;
   const bool wrongBaud = expected != 0 && pty_->LineBaudRate() != expected;

@@ -68,6 +68,9 @@ class VirtualDevice {
   void Send(const uint8_t* data, size_t size);
   void Send(const std::string& text);
   void Log(const std::string& line);
+  // With pacing on, waits the line time of `bytes` received at the line's
+  // rate (the host's bytes reach a twin at once); ends early on Stop.
+  void PaceReceived(size_t bytes);
 
  private:
   void Loop();

@@ -83,7 +83,8 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   d.stm32 = std::make_unique<Stm32BootloaderModel>(stm32);
   d.bootloader = std::make_unique<Stm32BoardBootloader>(*d.stm32, log);
   bootloader = d.bootloader.get();
-  d.commands = std::make_unique<BoardCommandTwin>(BoardCommandTwin::Model::kNR2);
+  d.commands = std::make_unique<BoardCommandTwin>(
+      options_.r1psBoard ? BoardCommandTwin::Model::kR1PS : BoardCommandTwin::Model::kNR2);
   d.commands->SetSilent(fault == MachineFault::Silence);
   firmware = d.commands.get();
   d.servo = std::make_unique<VirtualServoDrive>();
@@ -106,7 +107,12 @@ VirtualMachine::VirtualMachine(VirtualMachineOptions options, Logger log)
   board.SetNoise(fault == MachineFault::Noise);
   if (fault == MachineFault::Silence) board.SetNeverSendC(true);
   if (fault == MachineFault::Nak) board.NakBlockOnce(2);
-  if (fault == MachineFault::HangUp) board.HangUpAtBlock(3);
+  if (fault == MachineFault::HangUp) {
+    board.HangUpAtBlock(3);
+    // The factory reset and one parameter get through; the second reply never comes.
+    d.servo->HangUpAtFrame(3);
+    d.step->HangUpAtReply(2);
+  }
   if (fault == MachineFault::HangUp) {
     d.bootloader->HangUpAfter(kHangUpAfterBytes, [&board] { board.HangUp(); });
   }

@@ -34,6 +34,7 @@ struct VirtualMachineOptions {
   std::string stepPort = "COM6";
   bool f4Chip = false;     // the board's STM32: high-density (false) or F4
   uint8_t ackByte = 0x79;  // bootloader dialect: 0x79 or 0x75
+  bool r1psBoard = false;  // extend settings of R1PS (six punches) instead of NR2
   bool pacing = false;     // send at the real line rate
   MachineFault fault = MachineFault::None;
   // Called on a device thread each time the board's program is started.

@@ -101,9 +101,24 @@ void VirtualServoDrive::OnReceived(const uint8_t* data, size_t size) {
   }
 }
 
+void VirtualServoDrive::HangUpAtFrame(int count) {
+  std::lock_guard hold(mutex_);
+  hangUpAtFrame_ = count;
+}
+
 void VirtualServoDrive::HandleFrame(const std::string& frame) {
   // "01#" + command + ':' + check digit.
   if (frame.size() < 5 || frame.compare(0, 3, "01#") != 0) return;  // another station
+  bool hangUp = false;
+  {
+    std::lock_guard hold(mutex_);
+    hangUp = ++frames_ == hangUpAtFrame_;
+  }
+  if (hangUp) {
+    Log("hang-up at frame " + std::to_string(frames_));
+    HangUp();
+    return;
+  }
   const std::string summed = frame.substr(0, frame.size() - 1);
   unsigned sum = 0;
   for (const char c : summed) sum += static_cast<unsigned char>(c);

@@ -28,6 +28,8 @@ class VirtualServoDrive : public VirtualDevice {
   // Values of `name` outside [min, max] (or not numbers) are refused with 0x1E.
   void SetRange(const std::string& name, double min, double max);
   void SetServoOn(bool on);
+  // The line goes dead when frame number `count` (from 1) arrives, unanswered.
+  void HangUpAtFrame(int count);
 
   // Sends an answer byte of the test's choosing (such as the 0x06 that
   // follows an error).
@@ -70,4 +72,6 @@ class VirtualServoDrive : public VirtualDevice {
   bool tuningStarted_ = false;
   std::vector<uint8_t> answers_;
   size_t noiseBytes_ = 0;
+  int hangUpAtFrame_ = 0;
+  int frames_ = 0;
 };

@@ -41,6 +41,11 @@ std::vector<VirtualStepDrive::Exchange> VirtualStepDrive::ScriptFromRecordFile(
   return script;
 }
 
+void VirtualStepDrive::HangUpAtReply(int count) {
+  std::lock_guard hold(mutex_);
+  hangUpAtReply_ = count;
+}
+
 void VirtualStepDrive::SetReplyDelay(std::chrono::milliseconds delay) {
   std::lock_guard hold(mutex_);
   replyDelay_ = delay;
@@ -73,14 +78,32 @@ void VirtualStepDrive::OnReceived(const uint8_t* data, size_t size) {
     std::chrono::milliseconds delay{0};
     {
       std::lock_guard hold(mutex_);
+      // A master that stayed quiet longer than any recorded pause has given
+      // up or finished: the next byte begins a new exchange from the start.
+      if (!arrivals_.empty() && now - arrivals_.back() > kFreshStartAfter &&
+          (exchange_ > 0 || messageBytes_ > 0)) {
+        exchange_ = 0;
+        messageBytes_ = 0;
+        Log("quiet line: waiting for the first message again");
+      }
       arrivals_.push_back(now);
       arrived_.notify_all();
-      if (exchange_ >= script_.size()) continue;  // beyond the script: no answer
+      if (script_.empty()) continue;  // no script: no answer
       if (++messageBytes_ < script_[exchange_].masterBytes) continue;
       reply = script_[exchange_].reply;
       delay = replyDelay_;
-      ++exchange_;
       messageBytes_ = 0;
+      // After the last exchange the drive answers the next replay as well.
+      exchange_ = (exchange_ + 1) % script_.size();
+      if (++replyCount_ == hangUpAtReply_) {
+        reply.clear();
+        delay = std::chrono::milliseconds(-1);
+      }
+    }
+    if (delay.count() < 0) {
+      Log("hang-up instead of reply " + std::to_string(replyCount_));
+      HangUp();
+      return;
     }
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
     {

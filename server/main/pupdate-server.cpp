@@ -4,9 +4,11 @@
 //   pupdate-server --help | --version
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "ProgramVersion.h"
@@ -86,6 +88,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  std::error_code rootError;
+  if (!std::filesystem::is_directory(root, rootError)) {
+    std::fprintf(stderr,
+                 "pupdate-server: the root %s is not a folder; give the folder of the tree with "
+                 "--root DIR\n",
+                 root.c_str());
+    return 1;
+  }
+
   // The signals are taken by sigwait below, never by a handler; block them
   // before the server's threads start so they all inherit the mask.
   sigset_t stopSignals;
@@ -99,7 +110,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   });
   if (!server.Start(host, port)) {
-    std::fprintf(stderr, "pupdate-server: cannot listen on %s:%d\n", host.c_str(), port);
+    const int reason = errno;
+    std::fprintf(stderr, "pupdate-server: cannot listen on %s:%d: %s\n", host.c_str(), port,
+                 reason == EADDRINUSE ? "address already in use (another server runs there; "
+                                        "stop it or choose another --port)"
+                                      : "the address cannot be used (check --host and --port)");
     return 1;
   }
   std::printf("Serving %s on http://%s:%d/\n", root.c_str(), host.c_str(), server.Port());

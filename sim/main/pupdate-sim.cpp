@@ -2,10 +2,13 @@
 // upgrade mode, STM32 bootloader), the servo drive and the step drive, each
 // on a pseudo-terminal, optionally with the update server over sample
 // content, so that a whole update runs with no machine attached.
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ProgramVersion.h"
 #include "SampleContent.h"
@@ -78,6 +82,29 @@ class ContentFolder {
   bool temporary_ = false;
 };
 
+// Lines typed on the sim's terminal, one at a time.
+class TypedLines {
+ public:
+  // False at the end of input (the sim then listens to signals only).
+  bool ReadAvailable(std::vector<std::string>& lines) {
+    char buffer[256];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) return n < 0 && (errno == EINTR || errno == EAGAIN);
+    pending_.append(buffer, static_cast<size_t>(n));
+    for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+      std::string line = pending_.substr(0, end);
+      pending_.erase(0, end + 1);
+      while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+      while (!line.empty() && line.front() == ' ') line.erase(0, 1);
+      lines.push_back(line);
+    }
+    return true;
+  }
+
+ private:
+  std::string pending_;
+};
+
 // Written to a temporary name and renamed, so a reader never sees half a file.
 bool WriteWhole(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".part";
@@ -117,6 +144,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGUSR1);
   sigaddset(&signals, SIGUSR2);
+  sigaddset(&signals, SIGPWR);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   LogPrinter printer;
@@ -147,7 +175,11 @@ int main(int argc, char** argv) {
       printer.Line("update server: " + line);
     });
     if (!server->Start("127.0.0.1", options.serverPort)) {
-      std::fprintf(stderr, "pupdate-sim: cannot listen on 127.0.0.1:%d\n", options.serverPort);
+      const int reason = errno;
+      std::fprintf(stderr, "pupdate-sim: cannot listen on 127.0.0.1:%d: %s\n", options.serverPort,
+                   reason == EADDRINUSE ? "address already in use (choose another --server-port "
+                                          "or leave it out for a free one)"
+                                        : "the port cannot be used");
       return 1;
     }
   }
@@ -159,7 +191,8 @@ int main(int argc, char** argv) {
       char dialect[8];
       std::snprintf(dialect, sizeof dialect, "0x%02X", options.machine.ackByte);
       description += std::string(" (") + (options.machine.f4Chip ? "F4" : "high-density") +
-                     " STM32, bootloader " + dialect + ")";
+                     " STM32, bootloader " + dialect +
+                     (options.machine.r1psBoard ? ", R1PS extend settings" : "") + ")";
     }
     printer.Plain(line.port + ": " + description + " on " + line.path);
   }
@@ -182,21 +215,70 @@ int main(int argc, char** argv) {
   printer.Plain("Send SIGUSR1 (kill -USR1 " + pid + ") for a flash report.");
   printer.Plain("Send SIGUSR2 (kill -USR2 " + pid +
                 ") to set the board's boot switch and cycle its power (Initialize and F4 jobs).");
+  printer.Plain("Send SIGPWR (kill -PWR " + pid +
+                ") to cycle the board's power with the boot switch in its normal position.");
+  printer.Plain(
+      "Or type a line: p (power cycle), b (boot switch and power cycle), "
+      "f (flash report), q (stop).");
   printer.Plain("Press Ctrl+C to stop.");
 
-  for (;;) {
-    int signal = 0;
-    if (sigwait(&signals, &signal) != 0) continue;
-    if (signal == SIGUSR1) {
-      printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
-      continue;
-    }
-    if (signal == SIGUSR2) {
-      machine.Board().EnterBootloaderByBootSwitch();
-      continue;
-    }
-    break;
+  const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+  if (signalFd < 0) {
+    std::fprintf(stderr, "pupdate-sim: cannot wait for signals\n");
+    return 1;
   }
+  TypedLines typed;
+  bool readTerminal = true;
+  bool running = true;
+  const auto command = [&](const std::string& what) {
+    if (what == "f" || what == "flash") {
+      printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+    } else if (what == "b" || what == "boot") {
+      machine.Board().EnterBootloaderByBootSwitch();
+    } else if (what == "p" || what == "power") {
+      machine.Board().PowerCycle();
+    } else if (what == "q" || what == "quit") {
+      running = false;
+    } else if (!what.empty()) {
+      printer.Plain("unknown command \"" + what +
+                    "\": type p (power cycle), b (boot switch and power cycle), f (flash "
+                    "report) or q (stop)");
+    }
+  };
+  // Started in the background of a shell, the sim must not be stopped for
+  // reading the terminal: it then listens to signals only.
+  ::signal(SIGTTIN, SIG_IGN);
+  const auto inForeground = [] {
+    return ::isatty(STDIN_FILENO) == 0 || ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+  };
+  while (running) {
+    pollfd fds[2] = {{signalFd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    const bool watchTerminal = readTerminal && inForeground();
+    if (::poll(fds, watchTerminal ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (fds[0].revents & POLLIN) {
+      signalfd_siginfo info{};
+      if (::read(signalFd, &info, sizeof info) != sizeof info) continue;
+      if (info.ssi_signo == SIGUSR1) {
+        command("f");
+      } else if (info.ssi_signo == SIGUSR2) {
+        command("b");
+      } else if (info.ssi_signo == SIGPWR) {
+        command("p");
+      } else {
+        running = false;
+      }
+      continue;
+    }
+    if (watchTerminal && fds[1].revents != 0) {
+      std::vector<std::string> lines;
+      readTerminal = typed.ReadAvailable(lines);
+      for (const std::string& line : lines) command(line);
+    }
+  }
+  ::close(signalFd);
   printer.Line("stopping");
   if (server) server->Stop();
   machine.Stop();

@@ -2,6 +2,7 @@
 
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
+#include "serial/LineMessages.h"
 
 namespace {
 
@@ -56,7 +57,22 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
     uint8_t answer = 0;
     {
       std::unique_lock hold(lock_);
-      if (!JobCancellation().Wait(hold, received_, [&] { return lastByte_ != 0; })) return false;
+      // An error answer does not end the wait, but a drive that then stays
+      // silent (or a line that went away) does.
+      const bool answered =
+          JobCancellation().WaitFor(hold, received_, std::chrono::seconds(kAnswerTimeoutSeconds),
+                                    [&] { return lastByte_ != 0 || LineLost(); }) &&
+          lastByte_ != 0;
+      if (!answered) {
+        hold.unlock();
+        if (JobCancelled()) return false;
+        ConsoleWrite("\r\n");
+        ConsoleWrite(LineLost()
+                         ? LineHungUpMessage(PortDescription())
+                         : NoAnswerMessage("the servo drive", PortDescription(),
+                                           "its acknowledgement of " + command + " " + operand1));
+        return false;
+      }
       answer = lastByte_;
       lastByte_ = 0;
     }
@@ -71,6 +87,11 @@ uint8_t CSDSeriesComm::TakeLastByte() {
   const uint8_t byte = lastByte_;
   lastByte_ = 0;
   return byte;
+}
+
+void CSDSeriesComm::OnLineLost() {
+  { std::lock_guard hold(lock_); }  // a waiter between its check and its sleep sees it
+  received_.notify_all();
 }
 
 void CSDSeriesComm::OnReceive() {

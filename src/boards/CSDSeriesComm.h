@@ -20,7 +20,8 @@ class CSDSeriesComm : public SerialCommunication {
 
   // Sends one command byte by byte and waits for the drive's 0x06, printing
   // the text of every answer byte on the way. False when the job was cancelled
-  // first.
+  // first, or when the drive stayed silent or its line went away (one line
+  // says which).
   bool SendDriveCommand(const std::string& command, const std::string& operand1,
                         const std::string& operand2);
 
@@ -29,6 +30,7 @@ class CSDSeriesComm : public SerialCommunication {
 
  protected:
   void OnReceive() override;
+  void OnLineLost() override;
 
  private:
   std::mutex lock_;

@@ -1,5 +1,7 @@
 #include "boards/FpgaUpgrade.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -10,9 +12,11 @@
 #include "boards/UpgradeModeEntry.h"
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
+#include "serial/LineMessages.h"
 
 namespace {
 bool ReadImage(const std::string& filePath, std::vector<uint8_t>& image) {
+  errno = 0;
   std::ifstream file(filePath, std::ios::binary);
   if (!file) return false;
   image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -28,7 +32,10 @@ bool Abandon(UpdateProtocol& board) {
 bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
   std::vector<uint8_t> image;
   if (!ReadImage(filePath, image)) {
+    const int reason = errno;
     ConsoleWrite("FPGA file open failed.");
+    ConsolePrintf("\r\nCannot read %s: %s.\r\n", filePath.c_str(),
+                  reason != 0 ? std::strerror(reason) : "unreadable");
     return false;
   }
   // With no block to send the board would only see EOT: refuse before the
@@ -46,6 +53,7 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
   switch (EnterUpgradeMode(board, portName, false)) {
     case UpgradeModeEntry::OpenFailed:
     case UpgradeModeEntry::Cancelled:
+    case UpgradeModeEntry::LineLost:
       return false;
     case UpgradeModeEntry::Ready:
       break;
@@ -78,8 +86,17 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
         return Abandon(board);
       }
     }
-    code = board.WaitForAnswer(JobCancellation());
-    if (code == NoAnswer && JobCancelled()) return Abandon(board);
+    code = board.WaitForAnswer(JobCancellation(), std::chrono::seconds(kAnswerTimeoutSeconds));
+    if (code != NoAnswer) continue;
+    if (JobCancelled()) return Abandon(board);
+    // A board that went quiet or a line that went away ends the job here.
+    ConsoleWrite("\r\n");
+    ConsoleWrite(board.LineLost()
+                     ? LineHungUpMessage(board.PortDescription())
+                     : NoAnswerMessage("the control board", board.PortDescription(),
+                                       "its acknowledgement of FPGA block " + std::to_string(sent) +
+                                           "/" + std::to_string(total)));
+    return Abandon(board);
   }
 
   board.WriteByte(kEot);

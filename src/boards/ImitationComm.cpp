@@ -5,6 +5,7 @@
 
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
+#include "serial/LineMessages.h"
 
 namespace {
 
@@ -113,12 +114,13 @@ void ImitationComm::SendNextMaster() {
   // are only counted once it has been sent.
   ConsoleWrite(" Send Master : ");
   for (size_t pair = 0; pair + 1 < record.size(); pair += 2) {
-    WriteByte(record[pair]);
+    if (!WriteByte(record[pair])) writeFailed_ = true;
     ConsolePrintf("0x%02X ", record[pair]);
     if (!CancellableSleep(record[pair + 1] * kPauseUnitMs)) return;
   }
   ConsoleWrite("\r\n");
 
+  ++progress_;
   if (nextMaster_ >= masterRecords_.size()) masterDone_ = true;
   if (currentSlave_ >= slaveRecords_.size()) {
     slaveDone_ = true;
@@ -130,7 +132,35 @@ void ImitationComm::SendNextMaster() {
 
 bool ImitationComm::WaitUntilReplayed() {
   std::unique_lock hold(lock_);
-  return JobCancellation().Wait(hold, progressed_, [&] { return masterDone_ && slaveDone_; });
+  for (;;) {
+    const size_t seen = progress_;
+    // The time limit counts from the last byte or message: a long recording
+    // may take as long as it needs while the drive keeps answering.
+    const bool done = JobCancellation().WaitFor(
+        hold, progressed_, std::chrono::seconds(kAnswerTimeoutSeconds),
+        [&] { return (masterDone_ && slaveDone_) || progress_ != seen || LineLost(); });
+    const bool lost = LineLost() || writeFailed_;
+    if (masterDone_ && slaveDone_ && !lost) return true;
+    if (done && !lost) continue;
+    if (JobCancelled()) return false;
+    std::string awaited = "the drive's reply";
+    if (currentSlave_ < slaveRecords_.size()) {
+      awaited = "reply " + std::to_string(currentSlave_ + 1) + "/" +
+                std::to_string(slaveRecords_.size()) + " (" + std::to_string(slaveCursor_) +
+                " of " + std::to_string(slaveRecords_[currentSlave_].size() / 2) +
+                " bytes arrived)";
+    }
+    hold.unlock();
+    ConsoleWrite("\r\n");
+    ConsoleWrite(lost ? LineHungUpMessage(PortDescription())
+                      : NoAnswerMessage("the step drive", PortDescription(), awaited));
+    return false;
+  }
+}
+
+void ImitationComm::OnLineLost() {
+  { std::lock_guard hold(lock_); }  // a waiter between its check and its sleep sees it
+  progressed_.notify_all();
 }
 
 void ImitationComm::OnReceive() {
@@ -144,6 +174,8 @@ void ImitationComm::OnReceive() {
       std::lock_guard hold(lock_);
       if (currentSlave_ >= slaveRecords_.size()) continue;
       ++slaveCursor_;
+      ++progress_;
+      progressed_.notify_all();
       if (slaveCursor_ * 2 >= slaveRecords_[currentSlave_].size()) {
         ++currentSlave_;
         replyComplete = true;

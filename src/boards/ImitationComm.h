@@ -33,7 +33,8 @@ class ImitationComm : public SerialCommunication {
   // Sends the next master record with its pauses (nothing once all are sent).
   void SendNextMaster();
   // Sleeps until both sides of the recording are used up. False when the job
-  // was cancelled first.
+  // was cancelled first, or when the drive sent nothing for a while or its
+  // line went away (one line says which).
   bool WaitUntilReplayed();
 
   size_t MasterRecordCount() const { return masterRecords_.size(); }
@@ -43,6 +44,7 @@ class ImitationComm : public SerialCommunication {
 
  protected:
   void OnReceive() override;
+  void OnLineLost() override;
 
  private:
   std::string FindProblem(const std::vector<size_t>& oddRecords,
@@ -57,5 +59,7 @@ class ImitationComm : public SerialCommunication {
   size_t slaveCursor_ = 0;  // pairs of the current slave record received
   bool masterDone_ = false;
   bool slaveDone_ = false;
+  size_t progress_ = 0;  // bytes received and messages sent so far
+  bool writeFailed_ = false;
   std::string problem_;
 };

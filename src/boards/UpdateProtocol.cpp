@@ -22,17 +22,36 @@ bool UpdateProtocol::IsStarted() const {
   return started_;
 }
 
-bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel) {
+bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel,
+                                      std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  return cancel.Wait(guard, changed_, [this] { return started_; });
+  const auto ready = [this] { return started_ || LineLost(); };
+  const bool woken = timeout == std::chrono::milliseconds::max()
+                         ? cancel.Wait(guard, changed_, ready)
+                         : cancel.WaitFor(guard, changed_, timeout, ready);
+  return woken && started_;
 }
 
-int UpdateProtocol::WaitForAnswer(const CancelToken& cancel) {
+int UpdateProtocol::WaitForAnswer(const CancelToken& cancel, std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  if (!cancel.Wait(guard, changed_, [this] { return lastCode_ != NoAnswer; })) return NoAnswer;
+  const auto ready = [this] { return lastCode_ != NoAnswer || LineLost(); };
+  const bool woken = timeout == std::chrono::milliseconds::max()
+                         ? cancel.Wait(guard, changed_, ready)
+                         : cancel.WaitFor(guard, changed_, timeout, ready);
+  if (!woken) return NoAnswer;
   const int code = lastCode_;
   lastCode_ = NoAnswer;
   return code;
+}
+
+size_t UpdateProtocol::BytesBeforeStart() const {
+  std::lock_guard guard(lock_);
+  return bytesBeforeStart_;
+}
+
+void UpdateProtocol::OnLineLost() {
+  { std::lock_guard guard(lock_); }  // a waiter between its check and its sleep sees it
+  changed_.notify_all();
 }
 
 void UpdateProtocol::Post(int code) {
@@ -57,6 +76,9 @@ void UpdateProtocol::OnReceive() {
             started_ = true;
           }
           changed_.notify_all();
+        } else {
+          std::lock_guard guard(lock_);
+          ++bytesBeforeStart_;
         }
         continue;
       }

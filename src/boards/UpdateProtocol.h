@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 
 #include "boards/BlockFrame.h"
@@ -20,13 +22,20 @@ class UpdateProtocol : public SerialCommunication {
   int TakeAnswer();
   bool IsStarted() const;
 
-  // Sleeps until the board has announced upgrade mode; false when cancelled.
-  bool WaitUntilStarted(const CancelToken& cancel);
-  // Sleeps until an answer is posted and takes it; NoAnswer when cancelled.
-  int WaitForAnswer(const CancelToken& cancel);
+  // Sleeps until the board has announced upgrade mode; false when cancelled
+  // or the line was lost. Waits at most `timeout` (then false as well).
+  bool WaitUntilStarted(const CancelToken& cancel,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
+  // Sleeps until an answer is posted and takes it; NoAnswer when cancelled,
+  // when the line was lost, or after `timeout`.
+  int WaitForAnswer(const CancelToken& cancel,
+                    std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
+  // Bytes that arrived before the board's 'C' (start-up text, or noise).
+  size_t BytesBeforeStart() const;
 
  protected:
   void OnReceive() override;
+  void OnLineLost() override;
 
  private:
   void Post(int code);
@@ -35,4 +44,5 @@ class UpdateProtocol : public SerialCommunication {
   std::condition_variable changed_;
   int lastCode_ = NoAnswer;
   bool started_ = false;
+  size_t bytesBeforeStart_ = 0;
 };

@@ -3,6 +3,20 @@
 #include "boards/BoardLine.h"
 #include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
+#include "serial/LineMessages.h"
+
+namespace {
+// Long enough for a board that restarts; short enough to be the next thing
+// a waiting user reads.
+constexpr std::chrono::seconds kReminderAfter{5};
+
+UpgradeModeEntry EndWait(UpdateProtocol& board) {
+  const bool lost = board.LineLost() && !JobCancelled();
+  if (lost) ConsoleWrite(LineHungUpMessage(board.PortDescription()));
+  board.Close();
+  return lost ? UpgradeModeEntry::LineLost : UpgradeModeEntry::Cancelled;
+}
+}  // namespace
 
 void PrintAutomaticEntryPrompt() {
   ConsoleWrite("\r\n");
@@ -33,9 +47,17 @@ UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& port
   // the wait below ends only on Ctrl+C, as with a board that stays silent.
   board.SetBaudRate(115200);
 
-  if (!board.WaitUntilStarted(JobCancellation())) {
-    board.Close();
-    return UpgradeModeEntry::Cancelled;
+  if (board.WaitUntilStarted(JobCancellation(), kReminderAfter)) return UpgradeModeEntry::Ready;
+  if (JobCancelled() || board.LineLost()) return EndWait(board);
+  std::string line = "No upgrade mode announcement ('C') from the control board on " +
+                     board.PortDescription() +
+                     " yet: turn the board's power off and on, or press Ctrl+C to stop.";
+  if (const size_t garbled = board.BytesBeforeStart(); garbled > 0) {
+    line += " (" + std::to_string(garbled) +
+            " bytes arrived, none of them 'C': line noise, or the board runs at another baud "
+            "rate.)";
   }
-  return UpgradeModeEntry::Ready;
+  ConsoleWrite(line + "\r\n");
+  if (board.WaitUntilStarted(JobCancellation())) return UpgradeModeEntry::Ready;
+  return EndWait(board);
 }

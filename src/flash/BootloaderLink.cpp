@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "serial/LineMessages.h"
+
 using namespace linkresult;
 
 namespace {
@@ -81,6 +83,19 @@ BootloaderLink::BootloaderLink() {
   port_.dataBits = 8;
   port_.parity = 2;
   port_.stopBits = 1.0f;
+}
+
+std::string BootloaderLink::lineProblemText() const {
+  switch (port_.LastProblem()) {
+    case CRS232::LineProblem::HungUp:
+      return LineHungUpMessage(port_.Description());
+    case CRS232::LineProblem::Quiet:
+      return NoAnswerMessage("the STM32 bootloader", port_.Description(), "its answer",
+                             (port_.timeoutMs + 999) / 1000);
+    case CRS232::LineProblem::None:
+      break;
+  }
+  return {};
 }
 
 BootloaderLink& TheBootloaderLink() {

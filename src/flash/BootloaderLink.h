@@ -77,6 +77,9 @@ class BootloaderLink {
   // The port with the settings and the time-out the link gave it last.
   const CRS232& port() const { return port_; }
   const TargetInfo& target() const { return target_; }
+  // After a failed operation: one line when the line hung up or the target
+  // went quiet (naming the port), empty otherwise.
+  std::string lineProblemText() const;
 
   uint8_t initBootloader();
   uint8_t getCommands(uint8_t* version, CommandSet* commands);

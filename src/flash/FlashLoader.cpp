@@ -242,7 +242,8 @@ void FlashLoaderRun::TransferLine(const char* text, size_t index, uint32_t addre
 
 Outcome FlashLoaderRun::Fail() {
   ClosePortIfOpen();
-  PressAnyKey();
+  // A stopped job has nobody to wait for.
+  if (!JobCancelled()) PressAnyKey();
   return Outcome::Failed;
 }
 
@@ -392,6 +393,7 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
   link_.setPacketSize(uint8_t(packetSize));
 
   const uint8_t synced = link_.initBootloader();
+  if (synced != linkresult::kOk && JobCancelled()) return Fail();
   if (synced != linkresult::kOk) {
     ResultLine("Activating device", false);
     if (synced == linkresult::kUnknownSync) {
@@ -624,6 +626,12 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("downloading", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
+    // A silent target or a dead line is no matter of protection.
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
                  false);
@@ -636,6 +644,11 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("verifying", index, element.address, element.size, ok);
+    if (!ok && JobCancelled()) return Fail();
+    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
+      ConsoleWrite(problem);
+      return Fail();
+    }
     if (!ok) {
       ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
                  false);

@@ -25,6 +25,9 @@ class ConsoleHost {
   virtual void NotifyJobEnded() {}
   // Called once the job has ended, before Close.
   virtual void ReportOutcome(JobOutcome outcome) {}
+  // After ReportOutcome: a window keeps the result on screen until the user
+  // dismisses it; a terminal leaves the last word to the program.
+  virtual void HoldResult() {}
   // Closes the console after the run.
   virtual void Close() {}
 };

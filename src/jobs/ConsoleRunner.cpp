@@ -14,6 +14,31 @@
 namespace {
 std::atomic<ConsoleHost*> installedHost{nullptr};
 std::mutex runMutex;  // one job at a time
+
+// Passes everything to the host's console and remembers whether the last
+// line was ended, so the run's closing words always stand on a line of their
+// own (some of the job's own texts end without a line end).
+class LineEndingConsole : public JobConsole {
+ public:
+  explicit LineEndingConsole(JobConsole& target) : target_(target) {}
+  void Write(std::string_view text) override {
+    target_.Write(text);
+    if (!text.empty()) atLineStart_.store(text.back() == '\n', std::memory_order_release);
+  }
+  int ReadKey(const CancelToken& cancel) override {
+    const int key = target_.ReadKey(cancel);
+    // The typed Enter (or the prompt's end) starts a new line on the screen.
+    atLineStart_.store(true, std::memory_order_release);
+    return key;
+  }
+  void EndLine() {
+    if (!atLineStart_.load(std::memory_order_acquire)) Write("\r\n");
+  }
+
+ private:
+  JobConsole& target_;
+  std::atomic<bool> atLineStart_{true};
+};
 }  // namespace
 
 ConsoleHost& ActiveConsoleHost() {
@@ -25,14 +50,14 @@ ConsoleHost* SetConsoleHost(ConsoleHost* host) {
   return installedHost.exchange(host, std::memory_order_acq_rel);
 }
 
-bool RunInConsole(const std::function<bool()>& job, std::string_view name) {
+bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEnding ending) {
   std::lock_guard runLock(runMutex);
   ConsoleHost& host = ActiveConsoleHost();
   CancelToken& cancel = JobCancellation();
   cancel.Reset();
 
   host.NameJob(name);
-  JobConsole& console = host.Open();
+  LineEndingConsole console(host.Open());
   JobConsole* previous = SetActiveConsole(&console);
 
   std::atomic<bool> finished{false};
@@ -47,10 +72,14 @@ bool RunInConsole(const std::function<bool()>& job, std::string_view name) {
 
   const bool cancelled = cancel.IsCancelled();
   const bool result = jobResult && !cancelled;
+  console.EndLine();
+  // Said once, here, whatever the job was doing when it was stopped.
+  if (cancelled) console.Write("Cancelled.\r\n");
   cancel.Reset();  // a Ctrl+C of this run never reaches the next one
   SetActiveConsole(previous);
   host.ReportOutcome(cancelled ? JobOutcome::Cancelled
                                : (result ? JobOutcome::Complete : JobOutcome::Error));
+  if (ending == RunEnding::HoldResult) host.HoldResult();
   host.Close();
   return result;
 }

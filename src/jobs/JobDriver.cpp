@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "jobs/Cancellation.h"
 #include "jobs/JobConsole.h"
 #include "jobs/JobSpec.h"
 #include "jobs/UpdateStep.h"
@@ -22,9 +23,12 @@ void DeleteJobFile(const std::string& path) {
 bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file) {
   ConsoleWrite("\r\n");
   ConsoleWrite("Checking firmware on internet.....\n");
-  if (!DownloadFile(ListUrl(job.machine, job.listMode, true), kFileListName)) {
-    ConsoleWrite("File list download failed.\r\n");
+  const bool listDownloaded = DownloadFile(ListUrl(job.machine, job.listMode, true), kFileListName);
+  if (JobCancelled()) {
+    DeleteJobFile(kFileListName);
+    return false;
   }
+  if (!listDownloaded) ConsoleWrite("File list download failed.\r\n");
   const std::vector<std::string> lines = ReadLines(kFileListName);
   DeleteJobFile(kFileListName);
   if (lines.size() < 2 || lines[0] != "FileList") {
@@ -34,7 +38,7 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
   for (const std::string& line : lines)
     ConsolePrintf("%s\r\n", PrintableServerFileName(line).c_str());
 
-  file = lines[1];
+  std::string chosen = lines[1];
   if (argc >= 2) {
     bool listed = false;
     for (size_t i = 1; i < lines.size() && !listed && argv[1] != nullptr; ++i) {
@@ -44,15 +48,18 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
       ConsoleWrite("Select file is not exist.\r\n");
       return false;
     }
-    file = argv[1];
+    chosen = argv[1];
   }
   // The name becomes a local file name and part of a URL.
-  if (!IsSafeServerFileName(file)) {
+  if (!IsSafeServerFileName(chosen)) {
     ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
-                  PrintableServerFileName(file).c_str());
+                  PrintableServerFileName(chosen).c_str());
     return false;
   }
+  // Only a safe name is ever handed back, even to be deleted.
+  file = chosen;
   if (!DownloadFile(DataUrl(job.machine, job.listMode, file), file)) {
+    if (JobCancelled()) return false;
     ConsoleWrite("Data file download failed.\r\n");
   }
   return CheckMd5(file, Md5Url(job.machine, job.listMode, file));
@@ -80,6 +87,8 @@ bool RunJob(int argc, const char* const* argv) {
   if (local) {
     file = argv[1] != nullptr ? argv[1] : "";
   } else if (!FetchOnlineFile(job, argc, argv, file)) {
+    // A stopped job leaves nothing behind; a file that failed its check stays.
+    if (JobCancelled() && !file.empty()) DeleteJobFile(file);
     return false;
   }
 

@@ -73,6 +73,10 @@ void LoggingConsoleHost::ReportOutcome(JobOutcome outcome) {
   }
 }
 
+void LoggingConsoleHost::HoldResult() {
+  inner_.HoldResult();
+}
+
 void LoggingConsoleHost::Close() {
   inner_.Close();
   // The console stays until the next run: a straggling write after the job

@@ -27,6 +27,7 @@ class LoggingConsoleHost : public ConsoleHost {
   void WaitForJob(const std::function<bool()>& finished) override;
   void NotifyJobEnded() override;
   void ReportOutcome(JobOutcome outcome) override;
+  void HoldResult() override;
   void Close() override;
 
   // For the last run: "Log: <path>", or one warning line when the log could

@@ -12,6 +12,7 @@
 namespace {
 struct sigaction previousInt;
 struct sigaction previousHup;
+struct sigaction previousTerm;
 std::mutex endMutex;
 std::condition_variable endSignal;
 
@@ -26,6 +27,8 @@ JobConsole& TerminalConsoleHost::Open() {
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, &previousInt);
   ::sigaction(SIGHUP, &action, &previousHup);
+  // A service manager or `kill` asks the same as Ctrl+C: stop cleanly.
+  ::sigaction(SIGTERM, &action, &previousTerm);
   return TerminalConsole::Instance();
 }
 
@@ -43,6 +46,7 @@ void TerminalConsoleHost::NotifyJobEnded() {
 void TerminalConsoleHost::Close() {
   ::sigaction(SIGINT, &previousInt, nullptr);
   ::sigaction(SIGHUP, &previousHup, nullptr);
+  ::sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
 TerminalConsoleHost& TerminalConsoleHost::Instance() {

@@ -2,8 +2,8 @@
 
 #include "jobs/ConsoleHost.h"
 
-// Console job mode: the process's terminal. SIGINT (Ctrl+C) and SIGHUP (the
-// terminal went away) cancel the running job.
+// Console job mode: the process's terminal. SIGINT (Ctrl+C), SIGTERM and SIGHUP
+// (the terminal went away) cancel the running job.
 class TerminalConsoleHost : public ConsoleHost {
  public:
   JobConsole& Open() override;

@@ -54,6 +54,8 @@ bool CRS232::Open() {
   if (path.empty()) return false;
   fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return false;
+  devicePath_ = path;
+  lastProblem_ = LineProblem::None;
 
   // From here a failure leaves the port open; the caller closes it.
   isOpen = 1;
@@ -70,6 +72,8 @@ bool CRS232::Open() {
     return false;
   // Devices without modem lines (pseudo-terminals) refuse this; that is fine.
   SetModemLines(fd_, TIOCM_DTR | TIOCM_RTS, lineControlOnOpen);
+  // Bytes that reached the line before this open are not answers to us.
+  ::tcflush(fd_, TCIFLUSH);
   return true;
 }
 
@@ -149,14 +153,25 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
   return Transfer::Done;
 }
 
+std::string CRS232::Description() const {
+  const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
+  return devicePath_.empty() ? name : name + " (" + devicePath_ + ")";
+}
+
+void CRS232::Note(Transfer result) {
+  if (result == Transfer::Failed) lastProblem_ = LineProblem::HungUp;
+  if (result == Transfer::Quiet) lastProblem_ = LineProblem::Quiet;
+}
+
 int CRS232::Write(int count, uint8_t* buffer) {
+  lastProblem_ = LineProblem::None;
   if (buffer == nullptr) return 0;
   if (fd_ < 0 || count < 0) return -1;
   if (echoMode != 2) {
     int written = 0;
-    if (WriteBytes(buffer, count, TransferDeadline(count), &written) == Transfer::Failed) {
-      return -1;
-    }
+    const Transfer result = WriteBytes(buffer, count, TransferDeadline(count), &written);
+    Note(result);
+    if (result == Transfer::Failed) return -1;
     return written;
   }
   // Every byte sent is read back into its place: the caller sees the echo.
@@ -171,11 +186,14 @@ int CRS232::Write(int count, uint8_t* buffer) {
 }
 
 int CRS232::Read(int count, uint8_t* buffer) {
+  lastProblem_ = LineProblem::None;
   if (buffer == nullptr) return 0;
   if (fd_ < 0 || count < 0) return -1;
   if (echoMode == 0 || echoMode == 2) {
     int read = 0;
-    if (ReadBytes(buffer, count, TransferDeadline(count), &read) == Transfer::Failed) return -1;
+    const Transfer result = ReadBytes(buffer, count, TransferDeadline(count), &read);
+    Note(result);
+    if (result == Transfer::Failed) return -1;
     return read;
   }
   if (echoMode != 1) return -1;

@@ -32,6 +32,13 @@ class CRS232 {
   bool SetDtr(bool on);
   int Close();
 
+  // Why the last Read or Write stopped short: the line stayed quiet for the
+  // time-out, or it hung up (adapter unplugged, device closed the line).
+  enum class LineProblem { None, Quiet, HungUp };
+  LineProblem LastProblem() const { return lastProblem_; }
+  // "COM3 (/dev/ttyUSB0)": the port's name and the device it reached.
+  std::string Description() const;
+
   int isOpen = 0;
   int portNumber = 1;  // 1..999
   int baudRate = 115200;
@@ -55,5 +62,9 @@ class CRS232 {
   // How long the next wait may take: the quiet time, bounded by the deadline.
   int NextWaitMs(Deadline deadline) const;
 
+  void Note(Transfer result);
+
   int fd_ = -1;
+  std::string devicePath_;
+  LineProblem lastProblem_ = LineProblem::None;
 };

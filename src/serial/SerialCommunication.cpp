@@ -74,7 +74,15 @@ bool SerialCommunication::Open() {
     ::close(fd);
     return false;
   }
+  // Bytes that reached the line before this open (a device's last answer to
+  // the previous program) are not ours.
+  ::tcflush(fd, TCIFLUSH);
   fd_ = fd;
+  {
+    std::lock_guard lock(stateMutex_);
+    devicePath_ = path;
+  }
+  lineLost_.store(false, std::memory_order_release);
   control_ = control;
   stopRequested_.store(false, std::memory_order_release);
   // The reader waits for this lock before its first OnReceive, so a Close
@@ -116,6 +124,12 @@ bool SerialCommunication::Close() {
   std::lock_guard lock(stateMutex_);
   isOpen_ = false;
   return wasOpen;
+}
+
+std::string SerialCommunication::PortDescription() const {
+  std::lock_guard lock(stateMutex_);
+  const std::string path = devicePath_.empty() ? ResolvePortName(settings_.portName) : devicePath_;
+  return path.empty() ? settings_.portName : settings_.portName + " (" + path + ")";
 }
 
 bool SerialCommunication::IsOpen() const {
@@ -195,6 +209,8 @@ void SerialCommunication::ReaderLoop(std::shared_ptr<ReaderControl> control, int
     if (fds[0].revents & POLLIN) OnReceive();
     if (stopped()) break;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      lineLost_.store(true, std::memory_order_release);
+      OnLineLost();
       // The line is gone: sleep until Close instead of spinning on it.
       pollfd stop{wake, POLLIN, 0};
       while (!stopped() && ::poll(&stop, 1, -1) < 0 && errno == EINTR) {

@@ -41,6 +41,11 @@ class SerialCommunication {
   // Stops the reader and closes the device; false when no device was open.
   bool Close();
   bool IsOpen() const;
+  // "COM3 (/dev/pts/4)": the port's name and the device it reaches, for messages.
+  std::string PortDescription() const;
+  // The line hung up or failed under the reader (adapter unplugged, device
+  // closed its side); stays set until the next Open.
+  bool LineLost() const { return lineLost_.load(std::memory_order_acquire); }
 
   bool Write(const void* buffer, size_t length, size_t* written = nullptr);
   bool WriteByte(uint8_t byte);
@@ -57,6 +62,8 @@ class SerialCommunication {
   // (the reader is woken again while unread bytes wait). The default drains
   // the port and prints what arrived.
   virtual void OnReceive();
+  // Called once on the reader thread when the line is lost; wake waiters here.
+  virtual void OnLineLost() {}
   // Ends the reader and waits for it. The reader always ends promptly (it
   // sleeps in poll() on the wake pipe), so it is joined whatever `timeoutMs`
   // says: no thread is ever left running on freed state.
@@ -75,5 +82,7 @@ class SerialCommunication {
   std::shared_ptr<ReaderControl> control_;  // wake pipe and stop flag of the running reader
   std::thread reader_;
   std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> lineLost_{false};
   SerialSettings settings_;
+  std::string devicePath_;
 };

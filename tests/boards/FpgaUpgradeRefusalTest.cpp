@@ -9,7 +9,9 @@ TEST(FpgaUpgradeRefusal, MissingFileIsReportedBeforeAnyPortIsOpened) {
   CapturingConsole console;
   ScopedActiveConsole active(console);
   EXPECT_FALSE(UpgradeFpga("COM99", dir / "missing.bin"));
-  EXPECT_EQ(console.Output(), "FPGA file open failed.");
+  // The text of its own, then a line with the file and the reason.
+  EXPECT_EQ(console.Output(), "FPGA file open failed.\r\nCannot read " + (dir / "missing.bin") +
+                                  ": No such file or directory.\r\n");
 }
 
 TEST(FpgaUpgradeRefusal, EmptyImageIsRefusedBeforeTheBoardIsReset) {

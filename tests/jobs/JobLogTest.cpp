@@ -106,9 +106,10 @@ TEST(JobLog, FailedAndCancelledRunsSayHowTheyEnded) {
     if (name.find("FAILING") != std::string::npos) {
       EXPECT_EQ(Text(lines.back()), "Error") << name;
     } else {
-      ASSERT_GE(lines.size(), 3u);
-      EXPECT_EQ(Text(lines[lines.size() - 3]), "waiting");
-      EXPECT_EQ(Text(lines[lines.size() - 2]), "(no key: end of input or cancelled)");
+      ASSERT_GE(lines.size(), 4u);
+      EXPECT_EQ(Text(lines[lines.size() - 4]), "waiting");
+      EXPECT_EQ(Text(lines[lines.size() - 3]), "(no key: end of input or cancelled)");
+      EXPECT_EQ(Text(lines[lines.size() - 2]), "Cancelled.");
       EXPECT_EQ(Text(lines.back()), "Error (cancelled)") << name;
     }
   }

@@ -24,10 +24,18 @@ class DialogJobLogTest : public QObject {
 
     // Answers the job's prompt in its window, as the user would.
     bool answered = false;
+    QString finalScreen;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
       JobConsoleWindow* window = windows.host().Window();
-      if (answered || !window) return;
+      if (!window) return;
+      if (window->AwaitingDismissal() && finalScreen.isEmpty()) {
+        // The window keeps the result until the user closes it.
+        finalScreen = window->ScreenText();
+        QTest::keyClick(window, Qt::Key_Return);
+        return;
+      }
+      if (answered) return;
       if (!window->ScreenText().contains(QStringLiteral("press enter key"))) return;
       QTest::keyClick(window, Qt::Key_Return);
       answered = true;
@@ -44,6 +52,9 @@ class DialogJobLogTest : public QObject {
         "PUPDATE-NR2-FPGA-COM3");
     QVERIFY(answered);
     QVERIFY(result);
+    // The log's line, then the result as the window's last line.
+    QVERIFY2(finalScreen.contains(QStringLiteral("\nLog: ")), qPrintable(finalScreen));
+    QVERIFY2(finalScreen.endsWith(QStringLiteral("\nComplete\n")), qPrintable(finalScreen));
 
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

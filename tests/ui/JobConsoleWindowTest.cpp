@@ -15,25 +15,58 @@
 
 namespace {
 // Calls `step` on the user interface thread every 10 ms while a job runs,
-// with the job's console window, until it returns true.
+// with the job's console window, until it returns true. Once the job has
+// ended and the window shows its result, the driver keeps the window's text
+// and dismisses it with `dismissKey` (the close button when it is 0).
 class WindowDriver {
  public:
-  WindowDriver(ConsoleWindowHost& host, std::function<bool(JobConsoleWindow&)> step)
-      : host_(host), step_(std::move(step)) {
+  WindowDriver(ConsoleWindowHost& host, std::function<bool(JobConsoleWindow&)> step,
+               int dismissKey = Qt::Key_Return)
+      : host_(host), step_(std::move(step)), dismissKey_(dismissKey) {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (done_ || host_.Window() == nullptr) return;
-      done_ = step_(*host_.Window());
+      JobConsoleWindow* window = host_.Window();
+      if (window == nullptr) return;
+      if (!done_) {
+        done_ = step_(*window);
+        return;
+      }
+      if (!window->AwaitingDismissal() || dismissed_) return;
+      // Still there a few ticks after the job ended: it waits for the user.
+      if (++ticksShown_ < 5) return;
+      finalText_ = window->ScreenText();
+      visibleAfterJob_ = window->isVisible();
+      dismissed_ = true;
+      if (dismissKey_ == 0) {
+        window->close();
+      } else {
+        QTest::keyClick(window, static_cast<Qt::Key>(dismissKey_));
+      }
     });
     timer_.start(10);
   }
   bool done() const { return done_; }
+  bool dismissed() const { return dismissed_; }
+  bool visibleAfterJob() const { return visibleAfterJob_; }
+  // The window's text when the job had ended.
+  const QString& finalText() const { return finalText_; }
 
  private:
   ConsoleWindowHost& host_;
   std::function<bool(JobConsoleWindow&)> step_;
+  int dismissKey_;
   QTimer timer_;
   bool done_ = false;
+  bool dismissed_ = false;
+  bool visibleAfterJob_ = false;
+  int ticksShown_ = 0;
+  QString finalText_;
 };
+
+QString LastLine(const QString& text) {
+  QStringList lines = text.split(QLatin1Char('\n'));
+  while (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+  return lines.isEmpty() ? QString() : lines.back();
+}
 }  // namespace
 
 class JobConsoleWindowTest : public QObject {
@@ -89,7 +122,7 @@ class JobConsoleWindowTest : public QObject {
                                   "\u00e9t\u00e9\nAnd press enter key...\n"));
     QVERIFY(modal);
     QVERIFY(monospace);
-    QVERIFY(scoped.host().Window() == nullptr);  // closed once the job ended
+    QVERIFY(scoped.host().Window() == nullptr);  // gone once dismissed
   }
 
   void ctrlCCancelsAWaitingJob() {
@@ -133,6 +166,75 @@ class JobConsoleWindowTest : public QObject {
     QVERIFY(!result);
     QVERIFY(sawCancel.load());
     QVERIFY(stayedOpen);
+  }
+
+  void aFailedJobKeepsItsErrorLineUntilEscape() {
+    ScopedConsoleWindowHost scoped;
+    WindowDriver driver(
+        scoped.host(), [](JobConsoleWindow&) { return true; }, Qt::Key_Escape);
+    const bool result = RunInConsole([] {
+      ConsoleWrite("FPGA file open failed.");  // a text without a line end
+      return false;
+    });
+    QVERIFY(!result);
+    QVERIFY(driver.dismissed());
+    QVERIFY(driver.visibleAfterJob());
+    QCOMPARE(driver.finalText(), QStringLiteral("FPGA file open failed.\nError\n"));
+    QVERIFY(scoped.host().Window() == nullptr);
+  }
+
+  void aSuccessfulJobEndsWithCompleteUntilEnter() {
+    ScopedConsoleWindowHost scoped;
+    WindowDriver driver(
+        scoped.host(), [](JobConsoleWindow&) { return true; }, Qt::Key_Return);
+    const bool result = RunInConsole([] {
+      ConsoleWrite("Board FPGA Upgrade process success.\r\n");
+      return true;
+    });
+    QVERIFY(result);
+    QVERIFY(driver.visibleAfterJob());
+    QCOMPARE(LastLine(driver.finalText()), QStringLiteral("Complete"));
+  }
+
+  void aCancelledJobSaysSoOnceAndTheCloseButtonDismissesIt() {
+    ScopedConsoleWindowHost scoped;
+    WindowDriver driver(
+        scoped.host(),
+        [](JobConsoleWindow& window) {
+          if (!window.ScreenText().contains(QStringLiteral("busy"))) return false;
+          QTest::keyClick(&window, Qt::Key_C, Qt::ControlModifier);
+          return true;
+        },
+        0);
+    const bool result = RunInConsole([] {
+      ConsoleWrite("busy\r\n");
+      while (CancellableSleep(20)) {
+      }
+      return true;
+    });
+    QVERIFY(!result);
+    QVERIFY(driver.visibleAfterJob());
+    QCOMPARE(LastLine(driver.finalText()), QStringLiteral("Cancelled"));
+    QCOMPARE(driver.finalText().count(QStringLiteral("Cancelled.")), 1);
+    QVERIFY(!driver.finalText().contains(QStringLiteral("Error")));
+  }
+
+  void theWindowHoldsAHundredColumnsAndCanBeResized() {
+    ScopedConsoleWindowHost scoped;
+    int width = 0;
+    int hundredColumns = 0;
+    bool resizable = false;
+    WindowDriver driver(scoped.host(), [&](JobConsoleWindow& window) {
+      auto* view = window.findChild<QPlainTextEdit*>();
+      width = view->viewport()->width();
+      hundredColumns = QFontMetrics(view->font()).horizontalAdvance(QString(100, QLatin1Char('M')));
+      resizable = window.isSizeGripEnabled() && window.minimumWidth() < window.maximumWidth();
+      return true;
+    });
+    RunInConsole([] { return true; });
+    QVERIFY2(width >= hundredColumns,
+             qPrintable(QStringLiteral("%1 < %2").arg(width).arg(hundredColumns)));
+    QVERIFY(resizable);
   }
 
   void escapeDoesNotCloseOrCancel() {

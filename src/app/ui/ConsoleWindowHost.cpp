@@ -36,6 +36,32 @@ void ConsoleWindowHost::NotifyJobEnded() {
   emit jobEnded();
 }
 
+void ConsoleWindowHost::ReportOutcome(JobOutcome outcome) {
+  outcome_ = outcome;
+}
+
+void ConsoleWindowHost::HoldResult() {
+  // The result is the window's last line, below any closing note of the run.
+  switch (outcome_) {
+    case JobOutcome::Complete:
+      console_.Write("Complete\r\n");
+      break;
+    case JobOutcome::Error:
+      console_.Write("Error\r\n");
+      break;
+    case JobOutcome::Cancelled:
+      console_.Write("Cancelled\r\n");
+      break;
+  }
+  ShowPendingText();
+  if (!window_) return;
+  window_->AwaitDismissal();
+  if (!window_->isVisible()) return;
+  QEventLoop loop;
+  connect(window_.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
 void ConsoleWindowHost::Close() {
   ShowPendingText();
   console_.CloseInput();

@@ -25,6 +25,8 @@ class ConsoleWindowHost : public QObject, public ConsoleHost {
   JobConsole& Open() override;
   void WaitForJob(const std::function<bool()>& finished) override;
   void NotifyJobEnded() override;
+  void ReportOutcome(JobOutcome outcome) override;
+  void HoldResult() override;
   void Close() override;
 
   // The window of the running job, or nullptr between jobs.
@@ -39,6 +41,7 @@ class ConsoleWindowHost : public QObject, public ConsoleHost {
   WindowConsole console_;
   QStringDecoder decoder_{QStringDecoder::Utf8};
   std::unique_ptr<JobConsoleWindow> window_;
+  JobOutcome outcome_ = JobOutcome::Error;
 };
 
 // Installs a ConsoleWindowHost for RunJobInConsole while it lives.

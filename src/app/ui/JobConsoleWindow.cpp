@@ -10,7 +10,8 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kColumns = 80;
+// Wide enough for the flash loader's result lines with their [OK] column.
+constexpr int kColumns = 100;
 constexpr int kRows = 25;
 }  // namespace
 
@@ -18,6 +19,7 @@ JobConsoleWindow::JobConsoleWindow(QWidget* parent)
     : QDialog(parent), view_(new QPlainTextEdit(this)) {
   setWindowTitle(QStringLiteral("PelluxUpdateV3"));
   setWindowModality(Qt::ApplicationModal);
+  setSizeGripEnabled(true);
 
   // The flash loader's columns line up only in a fixed-pitch font; ask for
   // one by its style too, for machines whose fixed system font is not.
@@ -67,11 +69,27 @@ void JobConsoleWindow::Echo(const QString& text) {
   ShowText(text);
 }
 
+void JobConsoleWindow::AwaitDismissal() {
+  closeAllowed_ = true;
+  awaitingDismissal_ = true;
+}
+
 void JobConsoleWindow::keyPressEvent(QKeyEvent* event) {
+  if (awaitingDismissal_) {
+    switch (event->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Escape:
+        QDialog::reject();
+        return;
+      default:
+        return;
+    }
+  }
   const bool control = event->modifiers() & Qt::ControlModifier;
   if (control && event->key() == Qt::Key_C) {
     emit cancelRequested();
-    Echo(QStringLiteral("^C"));
+    Echo(QStringLiteral("^C\r\n"));
     return;
   }
   switch (event->key()) {
@@ -105,7 +123,7 @@ void JobConsoleWindow::keyPressEvent(QKeyEvent* event) {
 
 void JobConsoleWindow::closeEvent(QCloseEvent* event) {
   if (closeAllowed_) {
-    event->accept();
+    QDialog::closeEvent(event);
     return;
   }
   // Closing stops the job; the window goes once the job has ended.

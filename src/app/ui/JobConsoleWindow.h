@@ -9,8 +9,9 @@ class QPlainTextEdit;
 
 // The console window of a job started from the dialogs: shows the job's text
 // in a monospace font as a terminal would, turns Enter into a key for the
-// job's prompt, and Ctrl+C or closing the window into a cancellation. It
-// stays open until the job has ended; then its owner closes it.
+// job's prompt, and Ctrl+C or closing the window into a cancellation. Once
+// the job has ended it shows the result and stays until the user dismisses
+// it with Enter, Esc or the close button.
 class JobConsoleWindow : public QDialog {
   Q_OBJECT
 
@@ -22,6 +23,9 @@ class JobConsoleWindow : public QDialog {
   QString ScreenText() const { return screen_.Text(); }
   // The job has ended: the window may close now.
   void AllowClose() { closeAllowed_ = true; }
+  // The result is shown: Enter, Esc and the close button dismiss the window.
+  void AwaitDismissal();
+  bool AwaitingDismissal() const { return awaitingDismissal_; }
 
  signals:
   // A typed line was ended with Enter: its first character, or '\n'.
@@ -40,4 +44,5 @@ class JobConsoleWindow : public QDialog {
   ConsoleScreen screen_;
   QString typedLine_;
   bool closeAllowed_ = false;
+  bool awaitingDismissal_ = false;
 };

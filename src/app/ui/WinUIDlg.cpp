@@ -157,7 +157,9 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::DownloadOnlineFiles: {
       const std::filesystem::path folder = programFolder_;
       const std::string key = action.machineKey;
-      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); }, "DOWNLOAD-" + key);
+      // It ends with its own "press enter" prompt.
+      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); }, "DOWNLOAD-" + key,
+                   RunEnding::Immediate);
       return;
     }
     case DialogAction::Kind::ExtendSetting:
