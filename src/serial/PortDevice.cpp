@@ -43,8 +43,10 @@ void AskForLowLatency(int fd) {
 int OpenPortDevice(const std::string& name, std::string& path, std::string& failure) {
   path = ResolvePortName(name);
   if (path.empty()) {
-    failure = "Port " + name + ": no such device (no PUPDATE_PORT_MAP alias, no /dev/" + name +
-              "); check the port name and PUPDATE_PORT_MAP.";
+    failure = name.starts_with('/')
+                  ? "Port " + name + ": no such device; check the cable and the path."
+                  : "Port " + name + ": no such device (no PUPDATE_PORT_MAP alias, no /dev/" +
+                        name + "); check the port name and PUPDATE_PORT_MAP.";
     return -1;
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
