@@ -13,6 +13,7 @@
 #include <climits>
 
 #include "serial/LineSettings.h"
+#include "serial/PortDevice.h"
 #include "serial/PortNames.h"
 #include "serial/PortWait.h"
 
@@ -48,11 +49,11 @@ bool CRS232::Open() {
     return false;
   }
   if (fd_ >= 0) Close();  // never leak a descriptor on a second Open
+  openFailure_.clear();
 
   const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
-  const std::string path = ResolvePortName(name);
-  if (path.empty()) return false;
-  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  std::string path;
+  fd_ = OpenPortDevice(name, path, openFailure_);
   if (fd_ < 0) return false;
   devicePath_ = path;
   lastProblem_ = LineProblem::None;
@@ -219,7 +220,7 @@ bool CRS232::SetDtr(bool on) {
 }
 
 int CRS232::Close() {
-  if (fd_ >= 0) ::close(fd_);
+  ClosePortDevice(fd_);
   fd_ = -1;
   isOpen = 0;
   return 0;

@@ -38,6 +38,8 @@ class CRS232 {
   LineProblem LastProblem() const { return lastProblem_; }
   // "COM3 (/dev/ttyUSB0)": the port's name and the device it reached.
   std::string Description() const;
+  // After a failed Open: one line naming the port, the device and the reason.
+  const std::string& OpenFailure() const { return openFailure_; }
 
   int isOpen = 0;
   int portNumber = 1;  // 1..999
@@ -66,5 +68,6 @@ class CRS232 {
 
   int fd_ = -1;
   std::string devicePath_;
+  std::string openFailure_;
   LineProblem lastProblem_ = LineProblem::None;
 };

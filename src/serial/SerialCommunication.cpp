@@ -10,6 +10,7 @@
 
 #include "jobs/JobConsole.h"
 #include "serial/LineSettings.h"
+#include "serial/PortDevice.h"
 #include "serial/PortEnumeration.h"
 #include "serial/PortNames.h"
 #include "serial/PortWait.h"
@@ -65,13 +66,21 @@ bool SerialCommunication::Open() {
     std::lock_guard lock(stateMutex_);
     settings = settings_;
   }
-  const std::string path = ResolvePortName(settings.portName);
-  if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  std::string path;
+  std::string failure;
+  const int fd = OpenPortDevice(settings.portName, path, failure);
+  if (fd < 0) {
+    std::lock_guard lock(stateMutex_);
+    openFailure_ = failure;
+    return false;
+  }
   auto control = std::make_shared<ReaderControl>();
   if (!ApplySettings(fd) || ::pipe2(control->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-    ::close(fd);
+    ClosePortDevice(fd);
+    std::lock_guard lock(stateMutex_);
+    openFailure_ = "Port " + settings.portName + " (" + path +
+                   "): the line settings were refused (" + std::to_string(settings.baudRate) +
+                   " bit/s).";
     return false;
   }
   // Bytes that reached the line before this open (a device's last answer to
@@ -118,12 +127,17 @@ void SerialCommunication::StopReader(int /*timeoutMs*/) {
 bool SerialCommunication::Close() {
   StopReader(100);
   const bool wasOpen = fd_ >= 0;
-  if (wasOpen) ::close(fd_);
+  if (wasOpen) ClosePortDevice(fd_);
   fd_ = -1;
   // Last, so that whoever sees the port closed also sees the descriptor gone.
   std::lock_guard lock(stateMutex_);
   isOpen_ = false;
   return wasOpen;
+}
+
+std::string SerialCommunication::OpenFailure() const {
+  std::lock_guard lock(stateMutex_);
+  return openFailure_;
 }
 
 std::string SerialCommunication::PortDescription() const {
