@@ -35,6 +35,7 @@ int RunDriveSetting(const std::vector<std::string>& arguments) {
   drive.Configure(settings);
   if (!drive.Open()) {
     ConsolePrintf("commCSD port open failed. ( %s )\r\n", portName.c_str());
+    ConsoleWrite(drive.OpenFailure() + "\r\n");
     return 0;
   }
 

@@ -36,6 +36,7 @@ int RunImitation(const std::vector<std::string>& arguments) {
 
   if (!imitation.Open()) {
     ConsolePrintf("commImi port open failed. ( %s )\r\n", portName.c_str());
+    ConsoleWrite(imitation.OpenFailure() + "\r\n");
     return 0;
   }
   ConsoleWrite("Send Record file data.\r\n");

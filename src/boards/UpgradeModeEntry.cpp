@@ -32,6 +32,7 @@ UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& port
   board.Configure(BoardLineSettings(portName));
   if (!board.Open()) {
     ConsoleWrite("Comport open failed 19200.\n");
+    ConsoleWrite(board.OpenFailure() + "\r\n");
     return UpgradeModeEntry::OpenFailed;
   }
 

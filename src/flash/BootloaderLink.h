@@ -80,6 +80,8 @@ class BootloaderLink {
   // After a failed operation: one line when the line hung up or the target
   // went quiet (naming the port), empty otherwise.
   std::string lineProblemText() const;
+  // After openPort failed: one line naming the port, the device and the reason.
+  const std::string& openFailureText() const { return port_.OpenFailure(); }
 
   uint8_t initBootloader();
   uint8_t getCommands(uint8_t* version, CommandSet* commands);

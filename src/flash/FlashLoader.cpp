@@ -324,6 +324,7 @@ Outcome FlashLoaderRun::Connect(const std::vector<SubOption>& subs) {
   if (opened != linkresult::kOk && opened != linkresult::kAlreadyOpen) {
     ResultLine("Opening Port", false);
     ConsoleWrite("Cannot open the com port, the port may \n be used by another application \n");
+    if (!link_.openFailureText().empty()) ConsoleWrite(link_.openFailureText() + "\n");
     return Fail();
   }
   ResultLine("Opening Port", true);

@@ -20,13 +20,13 @@ bool CRS232::Open() {
     return false;
   }
   if (port_.IsOpen()) Close();  // never leak a descriptor on a second Open
+  openFailure_.clear();
 
   const std::string name = portName.empty() ? "COM" + std::to_string(portNumber) : portName;
-  const std::string path = ResolvePortName(name);
-  if (path.empty()) return false;
+  std::string path;
   // POSIX knows one or two stop bits; one and a half goes out as two.
   const PortLine line{baudRate, dataBits, parity, stopBits != 1.0f};
-  const PortOpenResult opened = port_.Open(path, line);
+  const PortOpenResult opened = port_.Open(name, line, path, openFailure_);
   if (opened == PortOpenResult::OpenFailed) return false;
   devicePath_ = path;
   lastProblem_ = LineProblem::None;

@@ -40,6 +40,8 @@ class CRS232 {
   LineProblem LastProblem() const { return lastProblem_; }
   // "COM3 (/dev/ttyUSB0)": the port's name and the device it reached.
   std::string Description() const;
+  // After a failed Open: one line naming the port, the device and the reason.
+  const std::string& OpenFailure() const { return openFailure_; }
 
   int isOpen = 0;
   int portNumber = 1;  // 1..999
@@ -69,5 +71,6 @@ class CRS232 {
 
   SerialPort port_;
   std::string devicePath_;
+  std::string openFailure_;
   LineProblem lastProblem_ = LineProblem::None;
 };

@@ -41,15 +41,22 @@ bool SerialCommunication::Open() {
     std::lock_guard lock(stateMutex_);
     settings = settings_;
   }
-  const std::string path = ResolvePortName(settings.portName);
-  if (path.empty()) return false;
   // 1 and 2 are what they say; anything else asks for one and a half, which
   // POSIX does not have: two is the nearest.
   const PortLine line{settings.baudRate, settings.dataBits, settings.parity,
                       settings.stopBits != 1};
+  std::string path;
+  std::string failure;
   auto control = std::make_shared<ReaderControl>();
-  if (port_.Open(path, line) != PortOpenResult::Opened || control->wake.NativeHandle() < 0) {
+  const PortOpenResult opened = port_.Open(settings.portName, line, path, failure);
+  if (opened != PortOpenResult::Opened || control->wake.NativeHandle() < 0) {
     port_.Close();
+    std::lock_guard lock(stateMutex_);
+    openFailure_ = opened == PortOpenResult::OpenFailed
+                       ? failure
+                       : "Port " + settings.portName + " (" + path +
+                             "): the line settings were refused (" +
+                             std::to_string(settings.baudRate) + " bit/s).";
     return false;
   }
   // Bytes that reached the line before this open (a device's last answer to
@@ -183,4 +190,9 @@ void SerialCommunication::ReaderLoop(std::shared_ptr<ReaderControl> control) {
 
 std::vector<std::string> SerialCommunication::EnumeratePorts() {
   return EnumerateSystemPorts();
+}
+
+std::string SerialCommunication::OpenFailure() const {
+  std::lock_guard lock(stateMutex_);
+  return openFailure_;
 }

@@ -43,6 +43,8 @@ class SerialCommunication {
   // Stops the reader and closes the device; false when no device was open.
   bool Close();
   bool IsOpen() const;
+  // After a failed Open: one line naming the port, the device and the reason.
+  std::string OpenFailure() const;
   // "COM3 (/dev/pts/4)": the port's name and the device it reaches, for messages.
   std::string PortDescription() const;
   // The line hung up or failed under the reader (adapter unplugged, device
@@ -86,4 +88,5 @@ class SerialCommunication {
   std::atomic<bool> lineLost_{false};
   SerialSettings settings_;
   std::string devicePath_;
+  std::string openFailure_;
 };

@@ -39,12 +39,14 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Opens the device at `path` (already resolved from a port name) for
-  // reading and writing, not as a controlling terminal, and applies `line`
+  // Opens the port `name` (resolved as PortNames.h says; a device path
+  // works too) for this program alone (see PortDevice.h) and applies `line`
   // in raw mode with no flow control and modem-status lines ignored. A
   // pseudo-terminal that drops the parity bit still counts as Opened.
+  // `path` receives the device; on OpenFailed `failure` says why in one line.
   // An open port is closed first.
-  PortOpenResult Open(const std::string& path, const PortLine& line);
+  PortOpenResult Open(const std::string& name, const PortLine& line, std::string& path,
+                      std::string& failure);
   void Close();
   bool IsOpen() const;
 

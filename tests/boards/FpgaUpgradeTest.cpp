@@ -183,5 +183,8 @@ TEST_F(FpgaUpgradeTest, HangUpMidTransferCanBeCancelled) {
 
 TEST_F(FpgaUpgradeTest, PortThatCannotBeOpened) {
   EXPECT_FALSE(UpgradeFpga(dir / "no-such-tty", WriteImage(ImageOf(10))));
-  EXPECT_EQ(console.Output(), std::string(kPrompt) + "Comport open failed 19200.\n");
+  // The text of its own, then the port and the reason.
+  EXPECT_EQ(console.Output(), std::string(kPrompt) + "Comport open failed 19200.\nPort " +
+                                  (dir / "no-such-tty") +
+                                  ": no such device; check the cable and the path.\r\n");
 }

@@ -16,6 +16,18 @@
 namespace {
 constexpr int kGenerousMs = 10000;
 
+PortOpenResult OpenPort(SerialPort& port, const std::string& name, const PortLine& line) {
+  std::string path;
+  std::string failure;
+  const PortOpenResult result = port.Open(name, line, path, failure);
+  if (result == PortOpenResult::OpenFailed) {
+    EXPECT_FALSE(failure.empty());
+  } else {
+    EXPECT_EQ(path, name);
+  }
+  return result;
+}
+
 PortLine Line(int baud, int parity = 0) {
   PortLine line;
   line.baudRate = baud;
@@ -43,7 +55,7 @@ TEST(WakeUp, SignalEndsAWaitUntilCleared) {
 TEST(SerialPort, OpensWithTheLineSettingsAndMovesBytesBothWays) {
   PtyPair pty;
   SerialPort port;
-  ASSERT_EQ(port.Open(pty.SlavePath(), Line(57600)), PortOpenResult::Opened);
+  ASSERT_EQ(OpenPort(port, pty.SlavePath(), Line(57600)), PortOpenResult::Opened);
   EXPECT_TRUE(port.IsOpen());
   EXPECT_EQ(pty.LineBaudRate(), 57600);
   const termios line = pty.LineSettings();
@@ -81,7 +93,7 @@ TEST(SerialPort, ParityOnAPseudoTerminalOpensAgainAndAgain) {
   PtyPair pty;
   SerialPort port;
   for (int round = 0; round < 3; ++round) {
-    ASSERT_EQ(port.Open(pty.SlavePath(), Line(57600, 2)), PortOpenResult::Opened) << round;
+    ASSERT_EQ(OpenPort(port, pty.SlavePath(), Line(57600, 2)), PortOpenResult::Opened) << round;
     EXPECT_EQ(pty.LineBaudRate(), 57600);
     port.Close();
   }
@@ -90,21 +102,21 @@ TEST(SerialPort, ParityOnAPseudoTerminalOpensAgainAndAgain) {
 TEST(SerialPort, RefusedSettingsLeaveTheDeviceOpenAndMissingDevicesNothing) {
   PtyPair pty;
   SerialPort port;
-  EXPECT_EQ(port.Open(pty.SlavePath(), Line(12345)), PortOpenResult::SettingsRefused);
+  EXPECT_EQ(OpenPort(port, pty.SlavePath(), Line(12345)), PortOpenResult::SettingsRefused);
   EXPECT_TRUE(port.IsOpen());
   port.Close();
   PortLine nineBits = Line(9600);
   nineBits.dataBits = 9;
-  EXPECT_EQ(port.Open(pty.SlavePath(), nineBits), PortOpenResult::SettingsRefused);
+  EXPECT_EQ(OpenPort(port, pty.SlavePath(), nineBits), PortOpenResult::SettingsRefused);
   port.Close();
-  EXPECT_EQ(port.Open("/dev/pupdate-no-such-port", Line(9600)), PortOpenResult::OpenFailed);
+  EXPECT_EQ(OpenPort(port, "/dev/pupdate-no-such-port", Line(9600)), PortOpenResult::OpenFailed);
   EXPECT_FALSE(port.IsOpen());
 }
 
 TEST(SerialPort, WaitsEndByTimeOutOrCancellation) {
   PtyPair pty;
   SerialPort port;
-  ASSERT_EQ(port.Open(pty.SlavePath(), Line(9600)), PortOpenResult::Opened);
+  ASSERT_EQ(OpenPort(port, pty.SlavePath(), Line(9600)), PortOpenResult::Opened);
   CancelToken cancel;
   EXPECT_EQ(port.WaitReadable(1, cancel), PortWaitResult::TimedOut);
 
@@ -118,7 +130,7 @@ TEST(SerialPort, WaitsEndByTimeOutOrCancellation) {
 TEST(SerialPort, ReaderWaitReportsArrivalWakeUpAndAHungUpLine) {
   PtyPair pty;
   SerialPort port;
-  ASSERT_EQ(port.Open(pty.SlavePath(), Line(9600)), PortOpenResult::Opened);
+  ASSERT_EQ(OpenPort(port, pty.SlavePath(), Line(9600)), PortOpenResult::Opened);
   WakeUp wake;
 
   WriteToMaster(pty, "x");

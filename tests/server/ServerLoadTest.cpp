@@ -253,8 +253,10 @@ TEST(ServerLoad, TwoHundredClientsGetTheRightBytesAndTheServerStaysBoundedAndAns
   EXPECT_EQ(wrong.load(), 0) << (problems.empty() ? "" : problems.front());
   EXPECT_EQ(normalIncomplete.load(), 0) << "lists, digests and whole-file reads must all complete";
   EXPECT_GE(complete.load(), kClients * kRequestsPerClient / 2);
-  // A server that held a whole data file per client would grow by 200 MB.
-  EXPECT_LT(residentPeak - residentBefore, 64 * 1024) << "kB grown under load";
+  // A server that kept a data file's bytes per request (a leak, a cache
+  // without bound) would grow by over 150 MB; AddressSanitizer builds keep
+  // freed memory aside and grow by about 30 MB.
+  EXPECT_LT(residentPeak - residentBefore, 128 * 1024) << "kB grown under load";
 
   const Reply after = Exchange(port, Get("/filelist.php?MachineName=NR2/FIRMWARE"));
   EXPECT_TRUE(after.complete);

@@ -87,6 +87,30 @@ class ExtendSettingTest : public QObject {
   }
 
  private slots:
+  // A box shows the whole of what Save sends back ("%f": six decimals), so
+  // no value is cut off after a Save.
+  void boxesShowTheirWholeValues() {
+    ExtendSetting_NR2 nr2("COM4");
+    ExtendSetting_R1PS r1ps("COM4");
+    const QString widest = QStringLiteral("-100.500000");
+    for (QDialog* dialog : {static_cast<QDialog*>(&nr2), static_cast<QDialog*>(&r1ps)}) {
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog));
+      for (CFloatEdit* box : dialog->findChildren<CFloatEdit*>()) {
+        box->setText(widest);
+        box->setCursorPosition(0);
+        const int needed = box->fontMetrics().horizontalAdvance(widest);
+        // The text area inside the frame and the line edit's own margins.
+        const int room = box->contentsRect().width() - box->textMargins().left() -
+                         box->textMargins().right() - 4;
+        QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 in %2: %3 > %4")
+                                                .arg(box->objectName(), dialog->objectName())
+                                                .arg(needed)
+                                                .arg(room)));
+      }
+    }
+  }
+
   void formsCarryTheirIdsAndTexts() {
     ExtendSetting_NR2 nr2("COM4");
     QCOMPARE(nr2.windowTitle(), QStringLiteral("NR2 Extend Setting"));

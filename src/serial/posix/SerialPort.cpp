@@ -13,6 +13,7 @@
 
 #include "base/Cancellation.h"
 #include "base/WakeUp.h"
+#include "serial/PortDevice.h"
 #include "serial/posix/LineSettings.h"
 
 struct SerialPort::Device {
@@ -71,9 +72,10 @@ SerialPort::~SerialPort() {
   Close();
 }
 
-PortOpenResult SerialPort::Open(const std::string& path, const PortLine& line) {
+PortOpenResult SerialPort::Open(const std::string& name, const PortLine& line, std::string& path,
+                                std::string& failure) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = OpenPortDevice(name, path, failure);
   if (fd < 0) return PortOpenResult::OpenFailed;
   device_->fd = fd;
   device_->hungUp = false;
@@ -92,7 +94,7 @@ PortOpenResult SerialPort::Open(const std::string& path, const PortLine& line) {
 }
 
 void SerialPort::Close() {
-  if (device_->fd >= 0) ::close(device_->fd);
+  ClosePortDevice(device_->fd);
   device_->fd = -1;
   device_->hungUp = false;
 }
