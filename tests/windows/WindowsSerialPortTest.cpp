@@ -32,7 +32,8 @@ std::string ReadEcho(SerialPort& port, size_t count) {
 TEST(WindowsSerialPort, EchoAtEvenParityAndReopen) {
   for (int round = 0; round < 2; ++round) {  // the second open meets the line as the first left it
     SerialPort port;
-    ASSERT_EQ(port.Open(DevicePathOfPort("COM9"), kBootloaderLine), PortOpenResult::Opened)
+    std::string path, failure;
+    ASSERT_EQ(port.Open("COM9", kBootloaderLine, path, failure), PortOpenResult::Opened)
         << "round " << round;
     EXPECT_EQ(port.WriteNow("ping", 4), 4);
     EXPECT_EQ(ReadEcho(port, 4), "ping");
@@ -49,8 +50,8 @@ TEST(WindowsSerialPort, EchoAtEvenParityAndReopen) {
 
 TEST(WindowsSerialPort, WaitsEndByTimeOutCancellationOrWakeUp) {
   SerialPort port;
-  ASSERT_EQ(port.Open(DevicePathOfPort("COM9"), PortLine{19200, 8, 0, false}),
-            PortOpenResult::Opened);
+  std::string path, failure;
+  ASSERT_EQ(port.Open("COM9", PortLine{19200, 8, 0, false}, path, failure), PortOpenResult::Opened);
   CancelToken cancel;
   EXPECT_EQ(port.WaitReadable(50, cancel), PortWaitResult::TimedOut);
 
@@ -78,7 +79,8 @@ TEST(WindowsSerialPort, WaitsEndByTimeOutCancellationOrWakeUp) {
 
 TEST(WindowsSerialPort, MissingPortFailsToOpen) {
   SerialPort port;
-  EXPECT_EQ(port.Open(DevicePathOfPort("COM77"), kBootloaderLine), PortOpenResult::OpenFailed);
+  std::string path, failure;
+  EXPECT_EQ(port.Open("COM77", kBootloaderLine, path, failure), PortOpenResult::OpenFailed);
   EXPECT_FALSE(port.IsOpen());
   char byte;
   EXPECT_EQ(port.ReadNow(&byte, 1), -1);

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "base/Cancellation.h"
 #include "base/WakeUp.h"
+#include "serial/PortNames.h"
 
 namespace {
 constexpr DWORD kQueueSize = 2048;
@@ -138,11 +140,25 @@ SerialPort::~SerialPort() {
   Close();
 }
 
-PortOpenResult SerialPort::Open(const std::string& path, const PortLine& line) {
+PortOpenResult SerialPort::Open(const std::string& name, const PortLine& line, std::string& path,
+                                std::string& failure) {
   Close();
+  path = ResolvePortName(name);
+  if (path.empty()) {
+    failure = "there is no port called " + name;
+    return PortOpenResult::OpenFailed;
+  }
+  // No sharing: the port is this program's alone while it is open.
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return PortOpenResult::OpenFailed;
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    failure = error == ERROR_ACCESS_DENIED
+                  ? path + " is in use by another program"
+                  : path + " cannot be opened: " +
+                        std::system_category().message(static_cast<int>(error));
+    return PortOpenResult::OpenFailed;
+  }
   device_->handle = handle;
   if (!ApplyLine(handle, line) || !SetTimeouts(handle)) return PortOpenResult::SettingsRefused;
   return PortOpenResult::Opened;
