@@ -23,6 +23,7 @@ class MappedStm32Device : public VirtualStm32Device {
     ::setenv(kVariable, ("COM7=" + PortPath()).c_str(), 1);
   }
   ~MappedStm32Device() override {
+    Stop();  // the device thread makes virtual calls: end it before this object unwinds
     if (--live_ > 0) return;
     if (original_) {
       ::setenv(kVariable, original_->c_str(), 1);
