@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "ExecProgram.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -27,14 +29,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     // Job logs of tests go to the build tree, not the user's state folder.
     ::setenv("PUPDATE_LOG_DIR", PUPDATE_BINARY_DIR "/test-job-logs", 0);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    std::vector<std::string> storage;
-    storage.push_back(argv0.empty() ? program : argv0);
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : storage) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    ExecProgram(program, argv0, args);
   }
   ::close(in[0]);
   ::close(out[1]);

@@ -1,5 +1,7 @@
 #include "ProgramRun.h"
 
+#include "ExecProgram.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -40,14 +42,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
         ::unsetenv(name.c_str());
       }
     }
-    std::vector<std::string> storage;
-    storage.push_back(argv0.empty() ? program : argv0);
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : storage) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    ExecProgram(program, argv0, args);
   }
   ::close(out[1]);
   ::close(err[1]);
