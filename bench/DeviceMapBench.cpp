@@ -11,6 +11,8 @@
 #include "images/DeviceMap.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 std::string MapPath(int sections) {

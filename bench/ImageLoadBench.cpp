@@ -10,6 +10,8 @@
 
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 // About 8 MB of HEX text: 3.5 MB of data in 32-byte records.

@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "boards/CCamVer1.h"
 
+using namespace pellux;
+
 namespace {
 
 struct ReceiverModel {

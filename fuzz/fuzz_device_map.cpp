@@ -12,6 +12,8 @@
 #include "images/DeviceMap.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 void CheckIniAnswers(const std::string& path) {

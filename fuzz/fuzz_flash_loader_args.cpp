@@ -13,6 +13,8 @@
 #include "flash/FlashLoader.h"
 #include "flash/FlashLoaderTokens.h"
 
+using namespace pellux;
+
 namespace {
 
 constexpr char kNoPort[] = "pupdate-fuzz-no-port";

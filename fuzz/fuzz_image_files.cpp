@@ -8,6 +8,8 @@
 #include "FuzzSupport.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 bool SameElements(const CFirmImage& a, const CFirmImage& b) {

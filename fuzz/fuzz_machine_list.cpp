@@ -6,6 +6,8 @@
 #include "FuzzSupport.h"
 #include "app/MachineListFile.h"
 
+using namespace pellux;
+
 namespace {
 
 std::vector<std::string> Pieces(const std::string& text, char delimiter) {

@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "boards/ImitationComm.h"
 
+using namespace pellux;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzTempDir dir;
   const std::string path = (dir.path() / "step.rec").string();

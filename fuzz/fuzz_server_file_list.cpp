@@ -12,6 +12,8 @@
 #include "ServerTree.h"
 #include "net/ServerFiles.h"
 
+using namespace pellux;
+
 namespace {
 
 std::vector<std::string> ModelLines(const std::string& text) {

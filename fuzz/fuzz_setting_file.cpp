@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "boards/SettingFile.h"
 
+using namespace pellux;
+
 namespace {
 
 bool IsSeparator(char c) {

@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "boards/BlockFrame.h"
 
+using namespace pellux;
+
 namespace {
 
 uint16_t BitwiseCrc(const uint8_t* bytes, size_t length) {

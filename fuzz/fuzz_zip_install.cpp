@@ -10,6 +10,8 @@
 #include "FuzzSupport.h"
 #include "jobs/ApplicationInstall.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -6,6 +6,8 @@
 #include "FuzzSupport.h"
 #include "jobs/ZipItemName.h"
 
+using namespace pellux;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view stored(reinterpret_cast<const char*>(data), size);
   const std::string cleaned = CleanZipItemName(stored);

@@ -3,7 +3,8 @@
 
 Fails (status 1, one line per fault) when a file includes a header of a layer
 it may not use, or when a file outside a backend folder (posix/, win32/)
-includes an operating-system header. With --table it prints how many includes
+includes an operating-system header, or when a file other than a program's
+main file leaves the project namespace out. With --table it prints how many includes
 go from each folder to each other folder instead.
 """
 
@@ -19,6 +20,8 @@ OS_HEADER = re.compile(
     r"windows|winbase|io|direct|sys/.*)\.h$|^csignal$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc"}
+PROJECT_NAMESPACE = "namespace pellux {"
+PROGRAM_MAIN = re.compile(r"^int main\(", re.MULTILINE)
 
 
 def read_table(path):
@@ -80,7 +83,11 @@ def main():
             faults.append(f"{relative}: in no layer of docs/layers.md; add its folder to the table")
             continue
         source_layer = layer_of_folder(source_folder, layers)
-        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+        text = path.read_text(encoding="utf-8")
+        if PROJECT_NAMESPACE not in text and not PROGRAM_MAIN.search(text):
+            faults.append(f"{relative}: declares nothing in the project namespace; wrap its "
+                          f"code in {PROJECT_NAMESPACE} ... }}")
+        for number, line in enumerate(text.splitlines(), 1):
             match = INCLUDE.match(line)
             if not match:
                 continue

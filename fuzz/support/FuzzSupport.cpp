@@ -9,6 +9,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 void FuzzCheckFailed(const char* condition, std::string_view what) {
   std::fprintf(stderr, "property broken: %.*s (%s)\n", int(what.size()), what.data(), condition);
   std::fflush(stderr);
@@ -59,3 +61,5 @@ int QuietConsole::Prompts() const {
   std::lock_guard lock(mutex_);
   return prompts_;
 }
+
+}  // namespace pellux

@@ -9,6 +9,8 @@
 
 #include "base/JobConsole.h"
 
+namespace pellux {
+
 // A property that does not hold is a finding: say which and stop, so that
 // libFuzzer keeps the input that broke it.
 #define FUZZ_CHECK(condition, what)                      \
@@ -63,3 +65,5 @@ class ActiveConsoleScope {
  private:
   JobConsole* previous_;
 };
+
+}  // namespace pellux

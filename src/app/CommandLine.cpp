@@ -3,6 +3,8 @@
 #include "base/AsciiCase.h"
 #include "base/SplitText.h"
 
+namespace pellux {
+
 std::vector<std::string> CommandLineTokens(const std::string& commandLine) {
   std::vector<std::string> tokens;
   std::string current;
@@ -71,3 +73,5 @@ bool IsConflictingWindowTitle(const std::string& title) {
   const std::string prefix = seen.substr(0, 5);
   return prefix == "FBWin" || prefix == std::string("TWKCAM").substr(0, 5);
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // Splits a Windows-style command line into tokens (quotes group spaces).
 std::vector<std::string> CommandLineTokens(const std::string& commandLine);
 
@@ -26,3 +28,5 @@ std::string LeadingName(const std::string& firstToken);
 // the start-up asks to exit ("FBWin..." and "TWKCA..."); only the first 254
 // characters of a title are looked at.
 bool IsConflictingWindowTitle(const std::string& title);
+
+}  // namespace pellux

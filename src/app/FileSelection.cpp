@@ -1,5 +1,7 @@
 #include "app/FileSelection.h"
 
+namespace pellux {
+
 std::vector<std::string> OfferedFiles(const std::vector<std::string>& listLines) {
   if (listLines.size() < 2) return {};
   return {listLines.begin() + 1, listLines.end()};
@@ -11,3 +13,5 @@ std::optional<std::vector<std::string>> SelectedFileJob(const std::string& jobSp
   if (!selected || *selected >= fileNames.size()) return std::nullopt;
   return std::vector<std::string>{jobSpec, fileNames[*selected]};
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // The file names a server list offers: its lines from line 1 on (line 0 is
 // the header, not checked here), untrimmed.
 std::vector<std::string> OfferedFiles(const std::vector<std::string>& listLines);
@@ -13,3 +15,5 @@ std::vector<std::string> OfferedFiles(const std::vector<std::string>& listLines)
 std::optional<std::vector<std::string>> SelectedFileJob(const std::string& jobSpec,
                                                         const std::vector<std::string>& fileNames,
                                                         std::optional<size_t> selected);
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace pellux {
+
 std::shared_ptr<MachineList> MachineList::GetInstance() {
   static const std::shared_ptr<MachineList> instance = std::make_shared<MachineList>();
   return instance;
@@ -41,3 +43,5 @@ std::string BuiltInMachineKey(const std::string& displayName) {
   }
   return {};
 }
+
+}  // namespace pellux

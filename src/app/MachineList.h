@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+namespace pellux {
+
 // Machine keys that steer the main dialog instead of being passed to a job.
 inline constexpr const char* kKeyNone = "NONE";
 inline constexpr const char* kKeyCustom = "CUSTOM";
@@ -33,3 +35,5 @@ class MachineList {
 
 // The key of a built-in machine name (exact, case-sensitive), or empty.
 std::string BuiltInMachineKey(const std::string& displayName);
+
+}  // namespace pellux

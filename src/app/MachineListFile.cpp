@@ -2,6 +2,8 @@
 
 #include "base/SplitText.h"
 
+namespace pellux {
+
 std::vector<MachineListEntry> ParseMachineList(const std::string& text) {
   std::vector<MachineListEntry> entries;
   for (const std::string& line : SplitText(text, '\n')) {
@@ -10,3 +12,5 @@ std::vector<MachineListEntry> ParseMachineList(const std::string& text) {
   }
   return entries;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+namespace pellux {
+
 // Name of the machine list file at the server's base URL.
 inline constexpr const char* kMachineListFileName = "machlist.txt";
 
@@ -16,3 +18,5 @@ struct MachineListEntry {
 // feeds and commas without trimming (a carriage return stays in the key);
 // only a line of exactly two comma pieces makes an entry.
 std::vector<MachineListEntry> ParseMachineList(const std::string& text);
+
+}  // namespace pellux

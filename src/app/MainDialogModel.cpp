@@ -11,6 +11,8 @@
 #include "net/ServerFiles.h"
 #include "serial/SerialCommunication.h"
 
+namespace pellux {
+
 namespace {
 constexpr const char* kVersion = "251112";
 
@@ -198,3 +200,5 @@ bool MainDialogModel::OnEngineerHotKey() {
 std::string MainDialogModel::CurrentTitle() const {
   return engineerView_ ? title_ + kEngineerTitleSuffix : title_;
 }
+
+}  // namespace pellux

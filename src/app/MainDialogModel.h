@@ -8,6 +8,8 @@
 #include "app/MachineList.h"
 #include "app/ModeRadio.h"
 
+namespace pellux {
+
 // What the main dialog's controls hold when a handler runs. An absent text
 // means the box has no selected entry.
 struct DialogSelection {
@@ -109,3 +111,5 @@ class MainDialogModel {
   std::string onlineButtonText_ = kOnlineUpdateText;
   bool engineerView_ = false;
 };
+
+}  // namespace pellux

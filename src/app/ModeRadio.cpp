@@ -2,6 +2,8 @@
 
 #include "jobs/ModeTable.h"
 
+namespace pellux {
+
 namespace {
 // The row of the table that a radio button stands for; null for None.
 std::unique_ptr<JobMode> ModeOf(ModeRadio radio) {
@@ -30,3 +32,5 @@ std::string LocalUpdateFilter(ModeRadio mode) {
   const auto row = ModeOf(mode);
   return row ? row->localFileFilter : std::string();
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 // The Mode radio buttons of the main dialog (None: no button checked).
 enum class ModeRadio { None, Firmware, Fpga, Initialize, Application };
 
@@ -11,3 +13,5 @@ std::string ModeWord(ModeRadio mode);
 // The open-file filter of Local Update for a radio button ("" for None),
 // in the "description|pattern||" form.
 std::string LocalUpdateFilter(ModeRadio mode);
+
+}  // namespace pellux

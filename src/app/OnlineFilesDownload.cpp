@@ -11,6 +11,8 @@
 #include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 std::filesystem::path DownloadBaseFolder(const std::filesystem::path& programFolder,
                                          const std::string& upperKey) {
   std::string folderName = upperKey;
@@ -71,3 +73,5 @@ bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::
   ConsoleReadKey();
   return true;
 }
+
+}  // namespace pellux

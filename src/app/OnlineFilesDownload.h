@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace pellux {
+
 // The modes whose server files Download Online Files fetches, in order.
 std::vector<std::string> DownloadModes();
 
@@ -23,3 +25,5 @@ std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode
 // waits for a key at the end. Unsafe names are refused one by one. False
 // when cancelled or the machine's folder name is unusable.
 bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey);
+
+}  // namespace pellux

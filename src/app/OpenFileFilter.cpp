@@ -2,6 +2,8 @@
 
 #include "base/SplitText.h"
 
+namespace pellux {
+
 std::vector<OpenFileFilterEntry> SplitOpenFileFilter(const std::string& filter) {
   std::vector<OpenFileFilterEntry> entries;
   const std::vector<std::string> pieces = SplitText(filter, '|');
@@ -10,3 +12,5 @@ std::vector<OpenFileFilterEntry> SplitOpenFileFilter(const std::string& filter) 
   }
   return entries;
 }
+
+}  // namespace pellux

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+namespace pellux {
+
 namespace {
 SettingsStore* installedStore = nullptr;
 }
@@ -21,3 +23,5 @@ std::string LoadSetting(const std::string& valueName) {
 bool SaveSetting(const std::string& valueName, const std::string& text) {
   return installedStore != nullptr && installedStore->Write(valueName, text);
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 // Where the one persisted choice lives: a key of the Windows registry, kept
 // as the key path of the settings store on every platform.
 inline constexpr const char* kSettingsKeyPath = "HKEY_CURRENT_USER\\SOFTWARE\\PelluxUpdateV3";
@@ -26,3 +28,5 @@ SettingsStore* SetSettingsStore(SettingsStore* store);
 // kSettingBufferSize bytes or more.
 std::string LoadSetting(const std::string& valueName);
 bool SaveSetting(const std::string& valueName, const std::string& text);
+
+}  // namespace pellux

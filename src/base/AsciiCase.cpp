@@ -1,5 +1,7 @@
 #include "base/AsciiCase.h"
 
+namespace pellux {
+
 std::string UpperAscii(std::string_view text) {
   std::string result(text);
   for (char& c : result) c = UpperAscii(c);
@@ -24,3 +26,5 @@ bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
   return prefix.size() <= text.size() &&
          EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 // Case rules for names (modes, ports, keys, extensions, INI sections): ASCII
 // letters only, whatever the locale says, so bytes above 0x7F stay as they are.
 
@@ -18,3 +20,5 @@ std::string LowerAscii(std::string_view text);
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
+
+}  // namespace pellux

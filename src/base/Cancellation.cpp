@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace pellux {
+
 void CancelToken::Cancel() {
   CancelFromSignal();
 }
@@ -39,3 +41,5 @@ bool JobCancelled() {
 bool CancellableSleep(int milliseconds) {
   return JobCancellation().SleepFor(std::chrono::milliseconds(milliseconds));
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "base/WakeUp.h"
 
+namespace pellux {
+
 // Cooperative cancellation of a job. Every blocking wait of a job observes
 // it and returns within 100 ms, so ports and files are closed properly.
 class CancelToken {
@@ -65,3 +67,5 @@ CancelToken& JobCancellation();
 bool JobCancelled();
 // Sleeps unless the job is cancelled; false when it was.
 bool CancellableSleep(int milliseconds);
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+namespace pellux {
+
 // An open C stream that closes itself.
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -20,3 +22,5 @@ inline FileHandle OpenFile(const std::string& path, const char* mode) {
 inline bool CloseFile(FileHandle& file) {
   return file && std::fclose(file.release()) == 0;
 }
+
+}  // namespace pellux

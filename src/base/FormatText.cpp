@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace pellux {
+
 std::string FormatTextV(const char* format, va_list args) {
   va_list measure;
   va_copy(measure, args);
@@ -23,3 +25,5 @@ std::string FormatText(const char* format, ...) {
   va_end(args);
   return text;
 }
+
+}  // namespace pellux

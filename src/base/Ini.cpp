@@ -8,6 +8,8 @@
 #include <limits>
 #include <string_view>
 
+namespace pellux {
+
 CIni::CIni(std::optional<std::string> path) : path_(std::move(path)) {}
 
 CIni::~CIni() = default;
@@ -90,3 +92,5 @@ bool CIni::HasKey(const char* section, const char* key) const {
   if (section == nullptr || key == nullptr) return false;
   return GetString(section, key, KeyAbsentSentinel) != KeyAbsentSentinel;
 }
+
+}  // namespace pellux

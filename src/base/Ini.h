@@ -10,6 +10,8 @@
 
 #include "base/IniDocument.h"
 
+namespace pellux {
+
 // Reader of one INI file with the lookup rules of the Windows profile-string
 // functions: section and key names match without regard to case, the first
 // match wins, blanks around names and values are trimmed, a value enclosed in
@@ -59,3 +61,5 @@ class CIni {
   mutable uintmax_t cachedSize_ = 0;
   mutable std::filesystem::file_time_type cachedTime_;
 };
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include "base/AsciiCase.h"
 
+namespace pellux {
+
 namespace {
 
 bool IsBlank(char c) {
@@ -64,3 +66,5 @@ std::vector<std::string> IniDocument::SectionNames() const {
   for (const Section& section : sections_) names.push_back(section.name);
   return names;
 }
+
+}  // namespace pellux

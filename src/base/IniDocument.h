@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace pellux {
+
 // The parsed text of an INI file with the lookup rules of the Windows
 // profile-string functions: section and key names match without regard to
 // case, the first match wins, blanks around names and values are trimmed, a
@@ -35,3 +37,5 @@ class IniDocument {
   // does not walk every section of a map with thousands of them.
   std::unordered_map<std::string, size_t> firstSection_;
 };
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "base/FormatText.h"
 #include "base/TerminalConsole.h"
 
+namespace pellux {
+
 namespace {
 std::atomic<JobConsole*> activeConsole{nullptr};
 }  // namespace
@@ -35,3 +37,5 @@ void ConsolePrintf(const char* format, ...) {
 int ConsoleReadKey() {
   return ActiveConsole().ReadKey(JobCancellation());
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 class CancelToken;
 
 // What a job talks to: its lines go out through Write, its prompts read one
@@ -29,3 +31,5 @@ void ConsoleWrite(std::string_view text);
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Reads one key; -1 at the end of input or when the job is cancelled.
 int ConsoleReadKey();
+
+}  // namespace pellux

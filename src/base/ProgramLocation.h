@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+namespace pellux {
+
 // Where things of this installation live. Implemented by the platform's
 // backend file.
 
@@ -11,3 +13,5 @@ std::filesystem::path RunningProgramPath();
 // The default folder of the machine application: C:\Fabro on Windows,
 // $HOME/Fabro elsewhere (the user database's home when HOME is unset).
 std::filesystem::path DefaultApplicationDirectory();
+
+}  // namespace pellux

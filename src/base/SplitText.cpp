@@ -1,5 +1,7 @@
 #include "base/SplitText.h"
 
+namespace pellux {
+
 std::vector<std::string> SplitText(const std::string& text, char delimiter) {
   std::vector<std::string> pieces;
   size_t start = 0;
@@ -14,3 +16,5 @@ std::vector<std::string> SplitText(const std::string& text, char delimiter) {
   }
   return pieces;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "base/JobConsole.h"
 
+namespace pellux {
+
 // The process's own terminal: standard output and standard input. The
 // backend file of each platform implements this header.
 class TerminalConsole : public JobConsole {
@@ -24,3 +26,5 @@ class TerminalConsole : public JobConsole {
 // request to stop (SIGTERM) cancel JobCancellation(). Not nested: one call of each per job.
 void CancelJobOnInterrupt();
 void RestoreInterruptHandling();
+
+}  // namespace pellux

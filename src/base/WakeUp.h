@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace pellux {
+
 // A handle that a blocking wait sleeps on beside its device, so that another
 // thread, or a signal handler, can end the wait at once. Backends: the read
 // end of a non-blocking pipe (POSIX); a manual-reset event (Win32).
@@ -29,3 +31,5 @@ class WakeUp {
   std::intptr_t waitEnd_ = -1;
   std::intptr_t signalEnd_ = -1;
 };
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace pellux {
+
 namespace {
 using CrcTable = std::array<uint16_t, 256>;
 
@@ -41,3 +43,5 @@ uint16_t Crc16(const uint8_t* bytes, size_t length) {
   }
   return crc;
 }
+
+}  // namespace pellux

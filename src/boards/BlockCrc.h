@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace pellux {
+
 // The CRC-16 of the board's upgrade-mode blocks: polynomial 0x5232, initial
 // value 0, most significant bit first, no reflection, no final XOR.
 inline constexpr uint16_t kBoardCrcPolynomial = 0x5232;
@@ -13,3 +15,5 @@ void InitCrcTable(uint16_t polynomial);
 uint16_t CrcTableEntry(int index);
 
 uint16_t Crc16(const uint8_t* bytes, size_t length);
+
+}  // namespace pellux

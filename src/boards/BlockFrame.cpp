@@ -4,6 +4,8 @@
 
 #include "boards/BlockCrc.h"
 
+namespace pellux {
+
 namespace {
 struct TransferState {
   uint8_t nextSendBlock = 1;
@@ -78,3 +80,5 @@ AnswerCode ReceiveByte(uint8_t byte) {
   ++state.nextExpectedBlock;
   return AnswerCode::BlockGood;
 }
+
+}  // namespace pellux

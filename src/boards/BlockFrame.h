@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace pellux {
+
 // Control bytes of the board's upgrade mode.
 inline constexpr uint8_t kBoardReset = 0x0E;
 inline constexpr uint8_t kUpgradeReady = 0x43;    // 'C'
@@ -45,3 +47,5 @@ void BuildBlockFrame(const uint8_t* data, size_t length, BlockFrame& out);
 
 // Feeds one byte of the board's stream through the block parser.
 AnswerCode ReceiveByte(uint8_t byte);
+
+}  // namespace pellux

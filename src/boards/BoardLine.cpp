@@ -1,5 +1,7 @@
 #include "boards/BoardLine.h"
 
+namespace pellux {
+
 SerialSettings BoardLineSettings(const std::string& portName) {
   SerialSettings settings;
   settings.portName = portName;
@@ -10,3 +12,5 @@ SerialSettings BoardLineSettings(const std::string& portName) {
   settings.overlapped = true;
   return settings;
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "base/JobConsole.h"
 #include "boards/TextModeFile.h"
 
+namespace pellux {
+
 namespace {
 
 constexpr char kStx = 0x02;
@@ -186,3 +188,5 @@ void CCamVer1::HandleCharacter(uint8_t byte) {
     lineBuffer_.clear();
   }
 }
+
+}  // namespace pellux

@@ -8,6 +8,8 @@
 
 #include "serial/SerialCommunication.h"
 
+namespace pellux {
+
 // Adds nothing; kept as the common base of the board command protocols.
 class COldBoardProtocol {};
 
@@ -69,3 +71,5 @@ class CCamVer1 : public SerialCommunication, public COldBoardProtocol {
   std::map<int, std::string> stringTable_;
   uint8_t frameSequence_ = 0;
 };
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include "base/JobConsole.h"
 #include "serial/LineMessages.h"
 
+namespace pellux {
+
 namespace {
 
 constexpr uint8_t kStx = 0x02;
@@ -104,3 +106,5 @@ void CSDSeriesComm::OnReceive() {
     received_.notify_all();
   }
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "serial/SerialCommunication.h"
 
+namespace pellux {
+
 // The command link to a CSD-series servo drive: ASCII frames with a one-digit
 // hexadecimal check, each answered by one status byte.
 class CSDSeriesComm : public SerialCommunication {
@@ -37,3 +39,5 @@ class CSDSeriesComm : public SerialCommunication {
   std::condition_variable received_;
   uint8_t lastByte_ = 0;
 };
+
+}  // namespace pellux

@@ -16,6 +16,8 @@
 #include "boards/UpgradeModeEntry.h"
 #include "flash/FlashLoader.h"
 
+namespace pellux {
+
 namespace {
 constexpr const char* kMapFileName = "map.map";
 
@@ -107,3 +109,5 @@ bool updateControlBoard(const std::string& portName, const std::string& firmware
   // A failed flash must never be announced as a completed update.
   return runFlashLoader(static_cast<int>(std::size(texts)), texts) == 0;
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "boards/CSDSeriesComm.h"
 #include "boards/SettingFile.h"
 
+namespace pellux {
+
 namespace {
 
 // The name by which a setting file asks for the drive's auto-tuning; nothing
@@ -60,3 +62,5 @@ int RunDriveSetting(const std::vector<std::string>& arguments) {
   drive.Close();
   return 1;
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 
 #include "base/SplitText.h"
 
+namespace pellux {
+
 float BoxTextToFloat(const std::string& text) {
   const char* first = text.c_str();
   const char* last = first + text.size();
@@ -35,3 +37,5 @@ std::optional<std::vector<std::string>> AnswerFields(const std::string& answer,
   fields.erase(fields.begin());
   return fields;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // Texts exchanged by the extend setting dialogs with the running board.
 
 // A box's text as a 32-bit float: the leading numeric part, 0 when there is
@@ -20,3 +22,5 @@ std::string SetCommandText(int command, const std::vector<float>& values);
 // exactly `fieldCount` fields (the key included) and its first is `key`.
 std::optional<std::vector<std::string>> AnswerFields(const std::string& answer,
                                                      const std::string& key, size_t fieldCount);
+
+}  // namespace pellux

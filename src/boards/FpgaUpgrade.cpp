@@ -14,6 +14,8 @@
 #include "boards/UpgradeModeEntry.h"
 #include "serial/LineMessages.h"
 
+namespace pellux {
+
 namespace {
 bool ReadImage(const std::string& filePath, std::vector<uint8_t>& image) {
   errno = 0;
@@ -104,3 +106,5 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
   board.Close();
   return true;
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "base/JobConsole.h"
 #include "serial/LineMessages.h"
 
+namespace pellux {
+
 namespace {
 
 constexpr uint8_t kMasterRecord = 1;
@@ -184,3 +186,5 @@ void ImitationComm::OnReceive() {
     if (replyComplete) SendNextMaster();
   }
 }
+
+}  // namespace pellux

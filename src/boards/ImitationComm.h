@@ -8,6 +8,8 @@
 
 #include "serial/SerialCommunication.h"
 
+namespace pellux {
+
 // Replays a recorded serial exchange, playing the master's side: it sends a
 // recorded master message, waits until the device has sent as many bytes as
 // the recorded reply held, sends the next one, and so on. Record data are
@@ -63,3 +65,5 @@ class ImitationComm : public SerialCommunication {
   bool writeFailed_ = false;
   std::string problem_;
 };
+
+}  // namespace pellux

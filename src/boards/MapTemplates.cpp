@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace pellux {
+
 namespace {
 constexpr std::string_view kF4Map =
     "[Product]\nName=STM32F4_01_256K\nPID=0423\nBID=1FFF76DE\nFlashSize=0100\nPacketSize=80\n"
@@ -41,3 +43,5 @@ const std::string& HighDensityMapTemplate() {
   static const std::string map = BuildHighDensityMap();
   return map;
 }
+
+}  // namespace pellux

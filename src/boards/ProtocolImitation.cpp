@@ -5,6 +5,8 @@
 #include "base/JobConsole.h"
 #include "boards/ImitationComm.h"
 
+namespace pellux {
+
 int RunImitation(const std::vector<std::string>& arguments) {
   ImitationComm imitation;
   if (arguments.size() < 3) {
@@ -47,3 +49,5 @@ int RunImitation(const std::vector<std::string>& arguments) {
   imitation.Close();
   return 1;
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include "base/JobConsole.h"
 #include "boards/TextModeFile.h"
 
+namespace pellux {
+
 namespace {
 
 enum class ReadState { Name, Value, Gap, Description };
@@ -72,3 +74,5 @@ bool LoadSettingFile(const std::string& path, SettingTable& table) {
   ConsoleWrite("Load Failed.\r\n");
   return false;
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // Parameters of a servo drive setting file: entry i of each list belongs to
 // the i-th parameter line.
 struct SettingTable {
@@ -19,3 +21,5 @@ struct SettingTable {
 // written against it: a value ends only at a separator, so a line that ends
 // right after its value runs on into the next line; a byte 0xFF ends the file.
 bool LoadSettingFile(const std::string& path, SettingTable& table);
+
+}  // namespace pellux

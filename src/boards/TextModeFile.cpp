@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace pellux {
+
 bool ReadTextModeFile(const std::string& path, std::string& content) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
@@ -15,3 +17,5 @@ bool ReadTextModeFile(const std::string& path, std::string& content) {
   }
   return true;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 UpdateProtocol::UpdateProtocol() = default;
 
 UpdateProtocol::~UpdateProtocol() {
@@ -107,3 +109,5 @@ void UpdateProtocol::OnReceive() {
     }
   }
 }
+
+}  // namespace pellux

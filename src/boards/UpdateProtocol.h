@@ -8,6 +8,8 @@
 #include "boards/BlockFrame.h"
 #include "serial/SerialCommunication.h"
 
+namespace pellux {
+
 class CancelToken;
 
 // Listens to the control board in its upgrade mode: notices the board's 'C',
@@ -46,3 +48,5 @@ class UpdateProtocol : public SerialCommunication {
   bool started_ = false;
   size_t bytesBeforeStart_ = 0;
 };
+
+}  // namespace pellux

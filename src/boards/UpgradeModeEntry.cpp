@@ -5,6 +5,8 @@
 #include "boards/BoardLine.h"
 #include "serial/LineMessages.h"
 
+namespace pellux {
+
 namespace {
 // Long enough for a board that restarts; short enough to be the next thing
 // a waiting user reads.
@@ -62,3 +64,5 @@ UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& port
   if (board.WaitUntilStarted(JobCancellation())) return UpgradeModeEntry::Ready;
   return EndWait(board);
 }
+
+}  // namespace pellux

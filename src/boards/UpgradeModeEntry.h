@@ -4,6 +4,8 @@
 
 #include "boards/UpdateProtocol.h"
 
+namespace pellux {
+
 enum class UpgradeModeEntry {
   Ready,       // the board sent 'C' at 115200 bit/s
   OpenFailed,  // "Comport open failed 19200.\n" has been printed
@@ -22,3 +24,5 @@ UpgradeModeEntry EnterUpgradeMode(UpdateProtocol& board, const std::string& port
 
 // The prompt shown before an automatic entry.
 void PrintAutomaticEntryPrompt();
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "serial/LineMessages.h"
 
+namespace pellux {
+
 using namespace linkresult;
 
 namespace {
@@ -546,3 +548,5 @@ uint8_t BootloaderLink::setOptionBytes(uint32_t base, const OptionByteValues& va
   const OptionByteBlock block = EncodeOptionBytes(base, values);
   return WriteRaw(base, block.size(), block.data());
 }
+
+}  // namespace pellux

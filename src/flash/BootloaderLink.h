@@ -7,6 +7,8 @@
 #include "flash/OptionBytes.h"
 #include "serial/CRS232.h"
 
+namespace pellux {
+
 // Result codes of the bootloader link.
 namespace linkresult {
 inline constexpr uint8_t kOk = 0;
@@ -133,3 +135,5 @@ class BootloaderLink {
 
 // The process-wide link.
 BootloaderLink& TheBootloaderLink();
+
+}  // namespace pellux

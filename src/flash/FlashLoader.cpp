@@ -21,6 +21,8 @@
 #include "images/FirmImage.h"
 #include "images/ImageFormat.h"
 
+namespace pellux {
+
 namespace {
 constexpr int kSettleMs = 100;
 constexpr int kConnectTimeoutMs = 1000;
@@ -814,3 +816,5 @@ int runFlashLoader(int count, const char* const* texts) {
     }
   }
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <string_view>
 
+namespace pellux {
+
 namespace {
 template <size_t N>
 bool OneOf(const std::string& text, const char* const (&words)[N]) {
@@ -78,3 +80,5 @@ int ParseEchoMode(const std::string& text) {
 bool ParseOnOff(const std::string& text) {
   return text == "ON";
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace pellux {
+
 // The token classes of the flash loader's argument list (exact,
 // case-sensitive); everything that is neither an option nor a sub-option is a
 // value.
@@ -21,3 +23,5 @@ float ParseFraction(const std::string& text);
 int ParseParity(const std::string& text);    // NONE 0, ODD 1, anything else EVEN 2
 int ParseEchoMode(const std::string& text);  // OFF 0, ECHO 1, LISTEN 2, anything else 0
 bool ParseOnOff(const std::string& text);    // ON, anything else off
+
+}  // namespace pellux

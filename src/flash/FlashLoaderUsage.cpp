@@ -1,6 +1,8 @@
 #include "base/JobConsole.h"
 #include "flash/FlashLoader.h"
 
+namespace pellux {
+
 void printFlashLoaderUsage() {
   static const char* const kLines[] = {
       "PUpdate UART Flash Loader command line v1.0 \n\n",
@@ -49,3 +51,5 @@ void printFlashLoaderUsage() {
   };
   for (const char* line : kLines) ConsoleWrite(line);
 }
+
+}  // namespace pellux

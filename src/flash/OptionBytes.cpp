@@ -1,5 +1,7 @@
 #include "flash/OptionBytes.h"
 
+namespace pellux {
+
 OptionByteBlock EncodeOptionBytes(uint32_t base, const OptionByteValues& v) {
   const auto n = [](uint8_t x) { return uint8_t(~x); };
   switch (base) {
@@ -33,3 +35,5 @@ std::optional<OptionByteValues> DecodeOptionBytes(uint32_t base, const OptionByt
   }
   return std::nullopt;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace pellux {
+
 // The option-byte values the bootloader link reads and writes.
 struct OptionByteValues {
   uint8_t user = 0xFF;
@@ -27,3 +29,5 @@ using OptionByteBlock = std::array<uint8_t, 16>;
 OptionByteBlock EncodeOptionBytes(uint32_t base, const OptionByteValues& values);
 // The values of a block; empty for an unknown base.
 std::optional<OptionByteValues> DecodeOptionBytes(uint32_t base, const OptionByteBlock& block);
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include "images/RecordText.h"
 
+namespace pellux {
+
 namespace {
 // Where the flash loader's download address moves it anyway.
 constexpr uint32_t kBinaryBase = 0x08000000;
@@ -25,3 +27,5 @@ std::string BinaryFormat::Write(const std::vector<ImageElement>& elements) const
   }
   return content;
 }
+
+}  // namespace pellux

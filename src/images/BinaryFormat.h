@@ -2,6 +2,8 @@
 
 #include "images/ImageFormat.h"
 
+namespace pellux {
+
 // Raw binary (.BIN): the bytes as they are, placed at 0x08000000.
 class BinaryFormat : public ImageFormat {
  public:
@@ -11,3 +13,5 @@ class BinaryFormat : public ImageFormat {
             std::string& errorText) const override;
   std::string Write(const std::vector<ImageElement>& elements) const override;
 };
+
+}  // namespace pellux

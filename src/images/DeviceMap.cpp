@@ -12,6 +12,8 @@
 #include "base/JobConsole.h"
 #include "images/FirmImage.h"
 
+namespace pellux {
+
 namespace {
 
 bool IsProductSection(const std::string& name) {
@@ -147,3 +149,5 @@ uint32_t filterByMap(CFirmImage& image, const DeviceMap* map) {
   image.elements = std::move(pieces);
   return kImageSuccess;
 }
+
+}  // namespace pellux

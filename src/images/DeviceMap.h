@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 class CFirmImage;
 
 // One flash page or sector of a device map.
@@ -59,3 +61,5 @@ uint32_t createImageFromMap(const DeviceMap& map, std::unique_ptr<CFirmImage>& o
 // outside them is dropped. kImageFailure when `map` is null or the image is
 // invalid.
 uint32_t filterByMap(CFirmImage& image, const DeviceMap* map);
+
+}  // namespace pellux

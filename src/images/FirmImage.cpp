@@ -11,6 +11,8 @@
 #include "images/IntelHexFormat.h"
 #include "images/SRecordFormat.h"
 
+namespace pellux {
+
 bool CFirmImage::fail(std::string text) {
   valid = false;
   errorText = std::move(text);
@@ -156,3 +158,5 @@ bool removeElement(CFirmImage& image, size_t index) {
   image.elements.erase(image.elements.begin() + static_cast<ptrdiff_t>(index));
   return true;
 }
+
+}  // namespace pellux

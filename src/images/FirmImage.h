@@ -10,6 +10,8 @@
 
 #include "images/ImageElement.h"
 
+namespace pellux {
+
 class ImageFormat;
 
 // Result codes of the image and map operations.
@@ -78,3 +80,5 @@ bool getElement(const CFirmImage& image, size_t index, ImageElement& element, bo
 bool setElement(CFirmImage& image, size_t index, bool insert, uint32_t address,
                 std::span<const uint8_t> data);
 bool removeElement(CFirmImage& image, size_t index);
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "images/IntelHexFormat.h"
 #include "images/SRecordFormat.h"
 
+namespace pellux {
+
 const ImageFormat* ImageFormatOfPath(const std::string& path) {
   static const SRecordFormat sRecords;
   static const IntelHexFormat intelHex;
@@ -18,3 +20,5 @@ const ImageFormat* ImageFormatOfPath(const std::string& path) {
   }
   return nullptr;
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 
 #include "images/ImageElement.h"
 
+namespace pellux {
+
 // One firmware file format (Intel HEX, Motorola S-record, raw binary). The
 // format of a file is chosen by its extension, whatever its case.
 class ImageFormat {
@@ -28,3 +30,5 @@ class ImageFormat {
 
 // The format of a file by its name's extension; null for none.
 const ImageFormat* ImageFormatOfPath(const std::string& path);
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "base/FormatText.h"
 #include "images/RecordText.h"
 
+namespace pellux {
+
 bool IntelHexFormat::HasExtension(std::string_view upperExtension) const {
   return upperExtension == ".HEX";
 }
@@ -111,3 +113,5 @@ std::string IntelHexFormat::Write(const std::vector<ImageElement>& elements) con
   out += ":00000001FF\n";
   return out;
 }
+
+}  // namespace pellux

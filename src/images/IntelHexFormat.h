@@ -2,6 +2,8 @@
 
 #include "images/ImageFormat.h"
 
+namespace pellux {
+
 // Intel HEX (.HEX): data, end of file, extended segment and linear addresses.
 class IntelHexFormat : public ImageFormat {
  public:
@@ -11,3 +13,5 @@ class IntelHexFormat : public ImageFormat {
             std::string& errorText) const override;
   std::string Write(const std::vector<ImageElement>& elements) const override;
 };
+
+}  // namespace pellux

@@ -1,5 +1,7 @@
 #include "images/RecordText.h"
 
+namespace pellux {
+
 namespace {
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -64,3 +66,5 @@ void AppendHexByte(std::string& out, uint8_t value) {
 void AppendHexBytes(std::string& out, uint32_t value, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) AppendHexByte(out, static_cast<uint8_t>(value >> (8 * i)));
 }
+
+}  // namespace pellux

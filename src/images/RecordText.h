@@ -8,6 +8,8 @@
 
 #include "images/ImageElement.h"
 
+namespace pellux {
+
 // What the text formats (Intel HEX, S-records) share: reading hexadecimal
 // records line by line, and writing hexadecimal bytes.
 
@@ -40,3 +42,5 @@ void AddRecordData(std::vector<ImageElement>& elements, uint32_t address, const 
 void AppendHexByte(std::string& out, uint8_t value);
 // The low `bytes` bytes of `value`, most significant first.
 void AppendHexBytes(std::string& out, uint32_t value, int bytes);
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "base/FormatText.h"
 #include "images/RecordText.h"
 
+namespace pellux {
+
 namespace {
 uint8_t SumOfAddress(uint32_t address) {
   return static_cast<uint8_t>(address + (address >> 8) + (address >> 16) + (address >> 24));
@@ -143,3 +145,5 @@ std::string SRecordFormat::Write(const std::vector<ImageElement>& elements) cons
   out += kind == '1' ? "S9030000FC\n" : kind == '2' ? "S804000000FB\n" : "S70500000000FA\n";
   return out;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include "images/ImageFormat.h"
 
+namespace pellux {
+
 // Motorola S-records (.S19, .SREC, .S28, .S37, .MOT): S1/S2/S3 data, S0 header,
 // S5/S6 counts (checked, not used), S7/S8/S9 end.
 class SRecordFormat : public ImageFormat {
@@ -12,3 +14,5 @@ class SRecordFormat : public ImageFormat {
             std::string& errorText) const override;
   std::string Write(const std::vector<ImageElement>& elements) const override;
 };
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "jobs/InstallLocation.h"
 #include "jobs/ZipArchive.h"
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -176,3 +178,5 @@ bool InstallApplication(const std::string& packagePath, const fs::path& director
   ConsoleWrite("\r\nComplete.\r\n");
   return true;
 }
+
+}  // namespace pellux

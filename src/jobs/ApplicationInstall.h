@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+namespace pellux {
+
 // APPLICATION job: installs the machine application from a ZIP package into
 // ApplicationDirectory(). The previous installation is moved aside under a
 // dated backup name, the package is extracted, and the previous CFG and EL
@@ -14,3 +16,5 @@ bool InstallApplication(const std::string& packagePath);
 // The same into `directory`, with `now` naming the backup.
 bool InstallApplication(const std::string& packagePath, const std::filesystem::path& directory,
                         std::time_t now);
+
+}  // namespace pellux

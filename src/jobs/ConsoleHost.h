@@ -3,6 +3,8 @@
 #include <functional>
 #include <string_view>
 
+namespace pellux {
+
 class JobConsole;
 
 // How a run ended.
@@ -35,3 +37,5 @@ class ConsoleHost {
 // The host used by RunJobInConsole (the terminal unless another is installed).
 ConsoleHost& ActiveConsoleHost();
 ConsoleHost* SetConsoleHost(ConsoleHost* host);
+
+}  // namespace pellux

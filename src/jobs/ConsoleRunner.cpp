@@ -11,6 +11,8 @@
 #include "jobs/JobSpec.h"
 #include "jobs/TerminalConsoleHost.h"
 
+namespace pellux {
+
 namespace {
 std::atomic<ConsoleHost*> installedHost{nullptr};
 std::mutex runMutex;  // one job at a time
@@ -88,3 +90,5 @@ bool RunJobInConsole(int argc, const char* const* argv) {
   const std::string name = argc > 0 && argv && argv[0] ? ParseJobSpec(argv[0]).name : "";
   return RunInConsole([argc, argv] { return RunJob(argc, argv); }, name.empty() ? "JOB" : name);
 }
+
+}  // namespace pellux

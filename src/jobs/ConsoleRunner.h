@@ -3,6 +3,8 @@
 #include <functional>
 #include <string_view>
 
+namespace pellux {
+
 // Runs one job (RunJob on the argument vector) on a job thread with a console,
 // and blocks until it has ended. False when the job failed or was cancelled.
 bool RunJobInConsole(int argc, const char* const* argv);
@@ -15,3 +17,5 @@ enum class RunEnding { HoldResult, Immediate };
 // names the run for the console host (its log, for one).
 bool RunInConsole(const std::function<bool()>& job, std::string_view name = "JOB",
                   RunEnding ending = RunEnding::HoldResult);
+
+}  // namespace pellux

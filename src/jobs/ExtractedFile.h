@@ -7,6 +7,8 @@
 
 #include "jobs/ZipItemInfo.h"
 
+namespace pellux {
+
 // One file being extracted. Create makes it new (never writing through a
 // file or link that is already there); Finish closes it and gives it the
 // item's attributes and times. A file that is not finished is removed when
@@ -27,3 +29,5 @@ class ExtractedFile {
   std::unique_ptr<Handle> handle_;
   std::filesystem::path target_;
 };
+
+}  // namespace pellux

@@ -8,6 +8,8 @@
 #include "base/LocalTime.h"
 #include "base/ProgramLocation.h"
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,3 +40,5 @@ fs::path BackupDirectoryFor(const fs::path& directory, std::time_t now) {
                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
   return fs::path(WithoutTrailingSeparators(directory.string()).string() + suffix);
 }
+
+}  // namespace pellux

@@ -12,6 +12,8 @@
 #include "net/HttpDownload.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 namespace {
 // Removes a job's temporary file directly: no shell, a missing file is fine.
 void DeleteJobFile(const std::string& path) {
@@ -107,3 +109,5 @@ std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standa
   if (!DownloadFile(ListUrl(job.machine, job.listMode, standardList), kFileListName)) return {};
   return ReadLines(kFileListName);
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // Performs one job described by a job argument vector: [job specification],
 // [job specification, server file name], or [job specification, local path, "local"].
 bool RunJob(int argc, const char* const* argv);
@@ -13,3 +15,5 @@ std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standa
 
 // Name under which the server list is saved in the current directory.
 inline constexpr const char* kFileListName = "filelist.hex";
+
+}  // namespace pellux

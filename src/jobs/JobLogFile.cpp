@@ -7,6 +7,8 @@
 
 #include "jobs/NewFile.h"
 
+namespace pellux {
+
 namespace {
 constexpr int kMaxCollisions = 100;
 constexpr size_t kMaxJobNameLength = 80;
@@ -103,3 +105,5 @@ bool JobLogFile::Close() {
 void JobLogFile::Fail(const std::string& what) {
   if (error_.empty()) error_ = what;
 }
+
+}  // namespace pellux

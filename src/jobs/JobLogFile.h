@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 // One job's log: a new file "<date>_<time>_<job>.log" in a folder, each line
 // written with its local time. Writing never throws; the first failure is
 // kept for the job's closing line.
@@ -47,3 +49,5 @@ std::string JobLogFileName(std::string_view jobName, JobLogFile::Clock::time_poi
 
 // "2026-12-08 23:45:01.250", local time.
 std::string JobLogTimestamp(JobLogFile::Clock::time_point when);
+
+}  // namespace pellux

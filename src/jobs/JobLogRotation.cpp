@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 void KeepNewestJobLogs(const std::filesystem::path& folder, size_t keep) {
   // The date and time lead the name, so the name order is the age order.
   static const std::regex kLogName(R"(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d_.*\.log)");
@@ -25,3 +27,5 @@ void KeepNewestJobLogs(const std::filesystem::path& folder, size_t keep) {
     std::filesystem::remove(folder / names[i], ec);
   }
 }
+
+}  // namespace pellux

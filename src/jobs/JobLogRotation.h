@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <filesystem>
 
+namespace pellux {
+
 // How many job logs a folder keeps.
 inline constexpr size_t kJobLogsKept = 200;
 
@@ -10,3 +12,5 @@ inline constexpr size_t kJobLogsKept = 200;
 // until `keep` remain. Other files are never touched; failures are ignored,
 // a log folder is housekeeping.
 void KeepNewestJobLogs(const std::filesystem::path& folder, size_t keep = kJobLogsKept);
+
+}  // namespace pellux

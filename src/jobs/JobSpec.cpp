@@ -4,6 +4,8 @@
 #include "base/SplitText.h"
 #include "jobs/ModeTable.h"
 
+namespace pellux {
+
 JobSpec ParseJobSpec(const std::string& text) {
   JobSpec job;
   const auto pathPieces = SplitText(text, '\\');
@@ -30,3 +32,5 @@ bool BannerLabel(const std::string& mode, std::string& label) {
   label = row->bannerLabel;
   return true;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 // A parsed job specification such as "PUpdate-NR2-Firmware-COM3.exe".
 struct JobSpec {
   std::string name;             // file part up to its first '.', upper case
@@ -17,3 +19,5 @@ JobSpec ParseJobSpec(const std::string& text);
 // The mode's banner label ("Update ", "", "Install ", "Drive Setting"), or
 // false for a mode that RunJob does not perform.
 bool BannerLabel(const std::string& mode, std::string& label);
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace pellux {
+
 // Unsigned little-endian numbers of `width` bytes at `at`; the caller checks the bounds.
 inline std::uint64_t ReadLittleEndian(std::string_view bytes, size_t at, size_t width) {
   std::uint64_t value = 0;
@@ -12,3 +14,5 @@ inline std::uint64_t ReadLittleEndian(std::string_view bytes, size_t at, size_t 
   }
   return value;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 LoggingConsole::LoggingConsole(JobConsole& inner, JobLogFile& log) : inner_(inner), log_(log) {}
 
 void LoggingConsole::Write(std::string_view text) {
@@ -40,3 +42,5 @@ void LoggingConsole::Note(std::string_view line) {
 void LoggingConsole::WritePartialLocked() {
   if (auto partial = lines_.TakePartial()) log_.WriteLine(*partial, JobLogFile::Clock::now());
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "jobs/JobLogFile.h"
 #include "jobs/TranscriptLines.h"
 
+namespace pellux {
+
 // A console that passes everything on to another and keeps a transcript of
 // it in a job log: each finished line with its time, redrawn lines folded to
 // what was last shown, and the keys the user answered prompts with.
@@ -29,3 +31,5 @@ class LoggingConsole : public JobConsole {
   std::mutex mutex_;
   TranscriptLines lines_;
 };
+
+}  // namespace pellux

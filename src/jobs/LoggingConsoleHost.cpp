@@ -3,6 +3,8 @@
 #include "jobs/JobLogFolder.h"
 #include "jobs/JobLogRotation.h"
 
+namespace pellux {
+
 namespace {
 const char* ResultLine(JobOutcome outcome) {
   switch (outcome) {
@@ -91,3 +93,5 @@ ScopedJobLog::ScopedJobLog(std::string programLine, LoggingConsoleHost::ClosingL
 ScopedJobLog::~ScopedJobLog() {
   SetConsoleHost(previous_);
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "jobs/JobLogFile.h"
 #include "jobs/LoggingConsole.h"
 
+namespace pellux {
+
 // A console host that also writes a log of every job it runs: it decorates
 // the host that shows the job (terminal or console window) and hands the job
 // a LoggingConsole. A log that cannot be written never fails the job; the
@@ -59,3 +61,5 @@ class ScopedJobLog {
   LoggingConsoleHost host_;
   ConsoleHost* previous_;
 };
+
+}  // namespace pellux

@@ -9,6 +9,8 @@
 #include "jobs/ApplicationInstall.h"
 #include "jobs/JobSpec.h"
 
+namespace pellux {
+
 namespace {
 constexpr const char* kFirmwareFilter = "Firmware (*.HEX) | *.HEX||";
 
@@ -86,3 +88,5 @@ ExtendSettingModel ExtendSettingModelOf(const std::string& machineText) {
   }
   return ExtendSettingModel::None;
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 struct JobSpec;
 
 // Performs a job's update step on its file; true on success.
@@ -46,3 +48,5 @@ struct ExtendSettingRow {
 };
 const std::vector<ExtendSettingRow>& ExtendSettingModels();
 ExtendSettingModel ExtendSettingModelOf(const std::string& machineText);
+
+}  // namespace pellux

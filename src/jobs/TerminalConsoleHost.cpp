@@ -5,6 +5,8 @@
 
 #include "base/TerminalConsole.h"
 
+namespace pellux {
+
 namespace {
 std::mutex endMutex;
 std::condition_variable endSignal;
@@ -34,3 +36,5 @@ TerminalConsoleHost& TerminalConsoleHost::Instance() {
   static TerminalConsoleHost host;
   return host;
 }
+
+}  // namespace pellux

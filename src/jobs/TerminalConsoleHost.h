@@ -2,6 +2,8 @@
 
 #include "jobs/ConsoleHost.h"
 
+namespace pellux {
+
 // Console job mode: the process's terminal. SIGINT (Ctrl+C), SIGTERM and SIGHUP
 // (the terminal went away) cancel the running job.
 class TerminalConsoleHost : public ConsoleHost {
@@ -13,3 +15,5 @@ class TerminalConsoleHost : public ConsoleHost {
 
   static TerminalConsoleHost& Instance();
 };
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace pellux {
+
 std::vector<std::string> TranscriptLines::Feed(std::string_view text) {
   std::vector<std::string> finished;
   for (const char c : text) {
@@ -48,3 +50,5 @@ std::string TranscriptLines::Finish() {
   column_ = 0;
   return shown;
 }
+
+}  // namespace pellux

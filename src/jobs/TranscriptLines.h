@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace pellux {
+
 // Folds a console's byte stream into the lines a terminal would end up
 // showing: a carriage return goes back to the start of the line, so a
 // progress bar redrawn in place leaves only its final state; "\r\n", "\n"
@@ -23,3 +25,5 @@ class TranscriptLines {
   std::string line_;
   size_t column_ = 0;
 };
+
+}  // namespace pellux

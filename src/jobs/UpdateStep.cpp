@@ -2,6 +2,8 @@
 
 #include "base/JobConsole.h"
 
+namespace pellux {
+
 void OverrideUpdateStep(const std::string& mode, UpdateStepFunction step) {
   ModeTable table = CurrentModes();
   for (JobMode& row : table) {
@@ -24,3 +26,5 @@ bool PerformUpdateStep(const JobSpec& job, const std::string& file) {
   ConsolePrintf("Unknown mode.\r\n");
   return false;
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 #include "jobs/JobSpec.h"
 #include "jobs/ModeTable.h"
 
+namespace pellux {
+
 // The one dispatch point from a job's mode to the step that performs it: the
 // step of the mode's row in the table in force.
 bool PerformUpdateStep(const JobSpec& job, const std::string& file);
@@ -13,3 +15,5 @@ bool PerformUpdateStep(const JobSpec& job, const std::string& file);
 // restores the program's own). Used by tests that exercise the job driver
 // without a device; InstallModeTable swaps whole tables.
 void OverrideUpdateStep(const std::string& mode, UpdateStepFunction step);
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "jobs/ExtractedFile.h"
 #include "jobs/ZipItemData.h"
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -160,3 +162,5 @@ bool ZipArchive::ExtractLink(int index, const fs::path& target, std::string& err
   }
   return true;
 }
+
+}  // namespace pellux

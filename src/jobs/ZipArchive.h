@@ -9,6 +9,8 @@
 #include "jobs/ZipDirectory.h"
 #include "jobs/ZipItemInfo.h"
 
+namespace pellux {
+
 // A ZIP archive: our own reader of the central directory and local headers,
 // zlib inflating the deflated items. Open reads the whole central directory,
 // so a damaged list of items, encrypted items or unknown compression methods
@@ -49,3 +51,5 @@ class ZipArchive {
   std::vector<ZipItemPlace> places_;
   std::filesystem::path base_;
 };
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "jobs/LittleEndian.h"
 #include "jobs/ZipItemName.h"
 
+namespace pellux {
+
 namespace {
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
@@ -257,3 +259,5 @@ bool ReadZipDirectory(std::istream& file, ZipDirectory& directory, std::string& 
   directory = std::move(read);
   return true;
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "jobs/ZipItemInfo.h"
 
+namespace pellux {
+
 // Where an item's data lies and how it is checked, from the central directory.
 struct ZipItemPlace {
   std::uint64_t localHeaderOffset = 0;  // from the start of the file
@@ -24,3 +26,5 @@ struct ZipDirectory {
 // Refuses encrypted items and methods other than stored and deflated. On
 // failure `error` says why in a few words.
 bool ReadZipDirectory(std::istream& file, ZipDirectory& directory, std::string& error);
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "jobs/LittleEndian.h"
 
+namespace pellux {
+
 namespace {
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kLocalHeaderSize = 30;
@@ -156,3 +158,5 @@ bool ReadZipItemData(std::istream& file, const ZipItemInfo& item, const ZipItemP
   }
   return true;
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "jobs/ZipDirectory.h"
 
+namespace pellux {
+
 // Receives one piece of an item's data; false stops the reading (the sink
 // then says why in `error`).
 using ZipPieceSink = std::function<bool(std::string_view piece, std::string& error)>;
@@ -20,3 +22,5 @@ using ZipPieceSink = std::function<bool(std::string_view piece, std::string& err
 bool ReadZipItemData(std::istream& file, const ZipItemInfo& item, const ZipItemPlace& place,
                      size_t pieceSize, const ZipPieceSink& sink, ZipItemTimes& times,
                      std::string& error);
+
+}  // namespace pellux

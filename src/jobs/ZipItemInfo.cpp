@@ -3,6 +3,8 @@
 #include "jobs/LittleEndian.h"
 #include "jobs/ZipItemName.h"
 
+namespace pellux {
+
 namespace {
 // Host numbers of the "version made by" field whose attributes are DOS bytes.
 constexpr unsigned kHostMsDos = 0;
@@ -99,3 +101,5 @@ bool ApplyExtendedTimestamp(std::string_view extra, ZipItemTimes& times) {
   }
   return false;
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 // Times of a ZIP item, in Unix seconds.
 struct ZipItemTimes {
   std::time_t modified = 0;
@@ -48,3 +50,5 @@ std::time_t DosTimeToUnix(int year, int month1To12, int day, int hour, int minut
 // `extra` carries. Central-directory fields carry the modification time only,
 // local ones may carry all three; both forms are read. False when none found.
 bool ApplyExtendedTimestamp(std::string_view extra, ZipItemTimes& times);
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+namespace pellux {
+
 namespace {
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -65,3 +67,5 @@ std::string CleanZipItemName(std::string_view storedName) {
 bool NamesZipFolder(std::string_view storedName) {
   return !storedName.empty() && IsSeparator(storedName.back());
 }
+
+}  // namespace pellux

@@ -11,6 +11,8 @@
 #include "jobs/ConsoleRunner.h"
 #include "jobs/LoggingConsoleHost.h"
 
+using namespace pellux;
+
 int main(int argc, char** argv) {
   // The conventions users type first; every other text is the interpreter's.
   if (argc >= 2) {

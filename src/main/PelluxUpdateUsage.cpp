@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 namespace {
 constexpr char kSynopsis[] =
     "Usage: PelluxUpdateV3 [--help | --version]\n"
@@ -66,3 +68,5 @@ const char* PelluxUpdateHelp() {
   static const std::string help = std::string(kSynopsis) + kDetails;
   return help.c_str();
 }
+
+}  // namespace pellux

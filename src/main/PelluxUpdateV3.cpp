@@ -17,6 +17,8 @@
 #include "app/ui/ToolkitOptions.h"
 #endif
 
+using namespace pellux;
+
 namespace {
 constexpr int kUsageStatus = 2;
 

@@ -1,6 +1,8 @@
 #include "base/JobConsole.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 bool CheckMd5(const std::string& localFile, const std::string& md5Url) {
   const std::string local = Md5OfFile(localFile);
   if (local.empty()) return false;
@@ -15,3 +17,5 @@ bool CheckMd5(const std::string& localFile, const std::string& md5Url) {
   ConsoleWrite("MD5 Check failed.\r\n");
   return false;
 }
+
+}  // namespace pellux

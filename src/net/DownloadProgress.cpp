@@ -5,6 +5,8 @@
 #include "base/FormatText.h"
 #include "base/JobConsole.h"
 
+namespace pellux {
+
 namespace {
 constexpr int kBarWidth = 50;
 constexpr double kBytesPerMegabyte = 1'000'000.0;
@@ -75,3 +77,5 @@ void DownloadProgress::Complete() {
   ConsoleWrite(line + kPadding + "\n");
   ConsolePrintf("Download complete: %s\n", localPath_.c_str());
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace pellux {
+
 // The console progress of one download: the size line, a fifty-position bar
 // with the rate (redrawn only when its length changes or at 100 %), or one
 // line per chunk when the length is unknown, and the completion lines.
@@ -28,3 +30,5 @@ class DownloadProgress {
   int lastBar_ = -1;
   std::chrono::steady_clock::time_point start_;
 };
+
+}  // namespace pellux

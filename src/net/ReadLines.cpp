@@ -4,6 +4,8 @@
 #include "base/FileHandle.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 namespace {
 // A line, its line feed included, fits a reading buffer of 1024 bytes.
 constexpr size_t kMaxLineBytes = 1023;
@@ -37,3 +39,5 @@ std::vector<std::string> ReadLines(const std::string& path) {
   // Text after the last line feed is not a line.
   return lines;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace pellux {
+
 namespace {
 constexpr size_t kChunkSize = 1024;
 constexpr size_t kMaxReply = 1 << 20;
@@ -25,3 +27,5 @@ std::string ReplyText::Finish() {
   EndChunk();
   return text_;
 }
+
+}  // namespace pellux

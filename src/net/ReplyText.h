@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 // A short server reply as text: read in chunks of at most 1024 bytes, each
 // chunk ending at its first zero byte. Replies are meant to be a few dozen
 // bytes; anything beyond 1 MB is refused.
@@ -21,3 +23,5 @@ class ReplyText {
   std::string chunk_;
   size_t received_ = 0;
 };
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace pellux {
+
 #ifndef PUPDATE_DEFAULT_SERVER_URL
 #define PUPDATE_DEFAULT_SERVER_URL "http://localhost:8080/"
 #endif
@@ -38,3 +40,5 @@ bool ApplyServerUrlFromEnvironment(std::string& error) {
   SetServerBaseUrl(value);
   return true;
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // Addresses of the update server's resources (values inserted as they are).
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList);
 std::string DataUrl(const std::string& machine, const std::string& listMode,
@@ -32,3 +34,5 @@ std::string PrintableServerFileName(const std::string& name);
 // A short reply of the server (an MD5 digest) as it may be shown: control
 // bytes as \xNN, and a reply far longer than a digest cut short with its size.
 std::string PrintableServerReply(const std::string& reply);
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 #include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList) {
   return ServerBaseUrl() + (standardList ? "filelist.php" : "filelistx.php") +
          "?MachineName=" + machine + "/" + listMode;
@@ -41,3 +43,5 @@ std::string PrintableServerReply(const std::string& reply) {
   return PrintableServerFileName(reply.substr(0, kShownBytes)) +
          FormatText("... (%zu bytes)", reply.size());
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "base/Cancellation.h"
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 using Clock = std::chrono::steady_clock;
 }  // namespace
@@ -183,3 +185,5 @@ int CRS232::Close() {
   isOpen = 0;
   return 0;
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 
 #include "serial/SerialPort.h"
 
+namespace pellux {
+
 // The synchronous port of the bootloader link: blocking reads and writes with
 // time-outs, an optional echo discipline, and the RTS and DTR lines.
 // Configuration fields are written by the caller before Open().
@@ -74,3 +76,5 @@ class CRS232 {
   std::string openFailure_;
   LineProblem lastProblem_ = LineProblem::None;
 };
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -49,3 +51,5 @@ void SortPortNames(std::vector<std::string>& names) {
     }
   }
 }
+
+}  // namespace pellux

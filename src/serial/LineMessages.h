@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 // The lines a job prints when a device stops answering in the middle of an
 // exchange or its line goes away. `port` is a port description such as
 // "COM3 (/dev/ttyUSB0)".
@@ -16,3 +18,5 @@ std::string NoAnswerMessage(const std::string& device, const std::string& port,
 
 // "The line to COM3 (/dev/ttyUSB0) hung up: ..."
 std::string LineHungUpMessage(const std::string& port);
+
+}  // namespace pellux

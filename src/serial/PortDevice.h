@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pellux {
+
 // Opening and closing a serial device for one program at a time.
 
 // Resolves `name` (see PortNames.h) and opens the device non-blocking and
@@ -14,3 +16,5 @@ int OpenPortDevice(const std::string& name, std::string& path, std::string& fail
 
 // Leaves exclusive mode (other openers of the device may follow) and closes.
 void ClosePortDevice(int fd);
+
+}  // namespace pellux

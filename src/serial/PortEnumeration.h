@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // The serial ports of this PC: the aliases of PUPDATE_PORT_MAP and the tty
 // devices under `ttyClassDir` (normally /sys/class/tty) that have a device
 // behind them, in ComPortLess order. Legacy UART entries that report no UART
@@ -13,3 +15,5 @@ std::vector<std::string> EnumeratePortsIn(const std::string& ttyClassDir);
 // The same for this system's own list (/sys/class/tty on Linux, the registry
 // on Win32). Implemented by the platform's backend file.
 std::vector<std::string> EnumerateSystemPorts();
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "base/AsciiCase.h"
 #include "serial/PortDevices.h"
 
+namespace pellux {
+
 namespace {
 struct PortAlias {
   std::string name;
@@ -54,3 +56,5 @@ std::vector<std::string> PortAliasNames() {
   for (PortAlias& alias : ParsePortMap()) names.push_back(std::move(alias.name));
   return names;
 }
+
+}  // namespace pellux

@@ -8,6 +8,8 @@
 #include "serial/PortEnumeration.h"
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 // A write that makes no progress for this long fails: the other end has
 // stopped reading (dialogs write outside any job, so cancellation alone
@@ -196,3 +198,5 @@ std::string SerialCommunication::OpenFailure() const {
   std::lock_guard lock(stateMutex_);
   return openFailure_;
 }
+
+}  // namespace pellux

@@ -11,6 +11,8 @@
 
 #include "serial/SerialPort.h"
 
+namespace pellux {
+
 // Line settings of an event-driven port. Parity: 0 none, 1 odd, 2 even.
 // Stop bits: 1 or 2; any other value means one and a half (approximated as
 // two on POSIX, which has no 1.5 setting).
@@ -90,3 +92,5 @@ class SerialCommunication {
   std::string devicePath_;
   std::string openFailure_;
 };
+
+}  // namespace pellux

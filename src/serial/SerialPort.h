@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+namespace pellux {
+
 class CancelToken;
 class WakeUp;
 
@@ -80,3 +82,5 @@ class SerialPort {
   struct Device;
   std::unique_ptr<Device> device_;
 };
+
+}  // namespace pellux

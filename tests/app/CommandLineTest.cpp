@@ -4,6 +4,8 @@
 #include "base/SplitText.h"
 #include "net/ServerBaseUrl.h"
 
+using namespace pellux;
+
 using Pieces = std::vector<std::string>;
 
 TEST(SplitText, CutsLikeSuccessiveLineReads) {

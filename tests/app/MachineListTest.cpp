@@ -8,6 +8,8 @@
 
 #include <map>
 
+using namespace pellux;
+
 namespace {
 
 MachineList Filled(const std::string& text) {

@@ -11,6 +11,8 @@
 
 #include <map>
 
+using namespace pellux;
+
 namespace {
 
 using Kind = DialogAction::Kind;

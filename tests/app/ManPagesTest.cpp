@@ -8,6 +8,8 @@
 #include "ProgramRun.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace {
 std::string ManPage(const std::string& program) {
   return std::string(PUPDATE_SOURCE_DIR) + "/docs/man/" + program + ".1";

@@ -11,6 +11,8 @@
 #include "ProgramRun.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace {
 const char* const kPrograms[] = {"PelluxUpdateV3", "FlashLoader", "pupdate-server", "pupdate-sim"};
 

@@ -6,6 +6,8 @@
 #include "JobOutput.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace {
 // A link named like a job specification, as a user would make one.
 std::string JobLink(const TempDir& dir, const std::string& name) {

@@ -6,6 +6,8 @@
 #include "TestFiles.h"
 #include "base/Ini.h"
 
+using namespace pellux;
+
 namespace {
 
 class IniTest : public testing::Test {

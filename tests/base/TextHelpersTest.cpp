@@ -10,6 +10,8 @@
 #include "base/FileHandle.h"
 #include "base/FormatText.h"
 
+using namespace pellux;
+
 TEST(AsciiCase, ChangesOnlyAsciiLettersWhateverTheLocale) {
   // Qt sets the user's locale at start; names must not follow it.
   const char* previous = std::setlocale(LC_CTYPE, nullptr);

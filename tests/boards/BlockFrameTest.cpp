@@ -7,6 +7,8 @@
 #include "boards/BlockCrc.h"
 #include "boards/BlockFrame.h"
 
+using namespace pellux;
+
 namespace {
 uint16_t CrcOf(const std::string& text) {
   return Crc16(reinterpret_cast<const uint8_t*>(text.data()), text.size());

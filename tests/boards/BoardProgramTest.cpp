@@ -12,6 +12,8 @@
 #include "TestUpdateServer.h"
 #include "VirtualControlBoard.h"
 
+using namespace pellux;
+
 namespace {
 namespace fs = std::filesystem;
 

@@ -4,6 +4,8 @@
 #include "TestFiles.h"
 #include "boards/CCamVer1.h"
 
+using namespace pellux;
+
 namespace {
 
 std::string Bytes(std::initializer_list<int> bytes) {

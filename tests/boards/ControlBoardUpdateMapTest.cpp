@@ -8,6 +8,8 @@
 #include "boards/FlashLoaderPort.h"
 #include "boards/MapTemplates.h"
 
+using namespace pellux;
+
 TEST(MapTemplates, F4TemplateByteForByte) {
   const std::string map(F4MapTemplate());
   EXPECT_EQ(map.size(), 685u);

@@ -2,6 +2,8 @@
 
 #include "boards/CSDSeriesComm.h"
 
+using namespace pellux;
+
 namespace {
 std::string Bytes(std::initializer_list<int> bytes) {
   std::string text;

@@ -2,6 +2,8 @@
 
 #include "boards/ExtendSettingText.h"
 
+using namespace pellux;
+
 TEST(ExtendSettingText, BoxTextsConvertAsTheirLeadingNumber) {
   EXPECT_EQ(BoxTextToFloat("12.3"), 12.3f);
   EXPECT_EQ(BoxTextToFloat("  -4.5mm"), -4.5f);

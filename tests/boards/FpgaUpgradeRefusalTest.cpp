@@ -4,6 +4,8 @@
 #include "TestFiles.h"
 #include "boards/FpgaUpgrade.h"
 
+using namespace pellux;
+
 TEST(FpgaUpgradeRefusal, MissingFileIsReportedBeforeAnyPortIsOpened) {
   TempDir dir;
   CapturingConsole console;

@@ -15,6 +15,8 @@
 #include "base/Cancellation.h"
 #include "boards/FpgaUpgrade.h"
 
+using namespace pellux;
+
 namespace {
 const char* const kPrompt =
     "\r\nIf upgrade mode did not start automatically,\r\nPlease turn off and turn on [I/O Switch] "

@@ -3,6 +3,8 @@
 #include "TestFiles.h"
 #include "boards/ImitationComm.h"
 
+using namespace pellux;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -11,6 +11,8 @@
 #include "boards/DriveSetting.h"
 #include "jobs/ConsoleRunner.h"
 
+using namespace pellux;
+
 namespace {
 
 constexpr auto kGenerous = std::chrono::seconds(20);

@@ -4,6 +4,8 @@
 #include "TestFiles.h"
 #include "boards/SettingFile.h"
 
+using namespace pellux;
+
 namespace {
 
 struct Loaded {

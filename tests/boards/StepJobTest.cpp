@@ -11,6 +11,8 @@
 #include "boards/ProtocolImitation.h"
 #include "jobs/ConsoleRunner.h"
 
+using namespace pellux;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -6,6 +6,8 @@
 #include "PtyPair.h"
 #include "Stm32TwinFixture.h"
 
+using namespace pellux;
+
 namespace {
 using namespace linkresult;
 

@@ -23,6 +23,8 @@
 #include "boards/ControlBoardUpdate.h"
 #include "flash/BootloaderLink.h"
 
+using namespace pellux;
+
 // Firmware updates of the control board from the job's entry to the program
 // running on the board's STM32: the board twin with its bootloader model,
 // the real flash loader, real files.

@@ -15,6 +15,8 @@
 #include "flash/FlashLoaderTokens.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 // The flash loader's argument list against the STM32 twin: positions,
 // hexadecimal values, exit codes and the checks made before the target is
 // touched.

@@ -6,6 +6,8 @@
 #include "Stm32TwinFixture.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 TEST(FlashLoaderProgram, RunsItsCommandLineAgainstTheTwinAndExitsWithTheCode) {
   TempDir dir;
   auto twin = StartStm32Twin();

@@ -13,6 +13,8 @@
 #include "images/FirmImage.h"
 #include "jobs/ConsoleRunner.h"
 
+using namespace pellux;
+
 namespace {
 class FlashLoaderTest : public ::testing::Test {
  protected:

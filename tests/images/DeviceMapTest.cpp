@@ -8,6 +8,8 @@
 #include "images/DeviceMap.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 // The two built-in templates of the control-board update.

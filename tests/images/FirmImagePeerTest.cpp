@@ -10,6 +10,8 @@
 #include "TestFiles.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 struct PeerMadeFile {

@@ -6,6 +6,8 @@
 #include "TestFiles.h"
 #include "images/FirmImage.h"
 
+using namespace pellux;
+
 namespace {
 
 // Builds one record by the public format rules, so tests can state exact

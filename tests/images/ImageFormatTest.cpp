@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace pellux;
+
 TEST(ImageFormat, ChosenByExtensionInAnyCase) {
   const ImageFormat* hex = ImageFormatOfPath("dir.s19/fw.HeX");
   const ImageFormat* srec = ImageFormatOfPath("fw.s19");

@@ -11,6 +11,8 @@
 #include "jobs/ConsoleRunner.h"
 #include "jobs/InstallLocation.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "jobs/ZipItemInfo.h"
 #include "jobs/ZipItemName.h"
 
+using namespace pellux;
+
 TEST(ZipItemName, CleaningKeepsEveryItemBelowTheBase) {
   const std::pair<std::string, std::string> cases[] = {
       {"app/bin/Fabro.exe", "app/bin/Fabro.exe"},

@@ -13,6 +13,8 @@
 #include "jobs/ApplicationInstall.h"
 #include "jobs/ZipArchive.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "TestUpdateServer.h"
 #include "VirtualControlBoard.h"
 
+using namespace pellux;
+
 // A user stops a firmware job in the middle of the flash: with Ctrl+C in its
 // terminal, or with SIGTERM from outside. The job must say so once, not blame
 // the target, not wait for a key, leave no temporary file, and end "Error".

@@ -13,6 +13,8 @@
 #include "jobs/JobDriver.h"
 #include "jobs/UpdateStep.h"
 
+using namespace pellux;
+
 namespace {
 // Puts a copy of the table with one step replaced in force for a scope.
 class StepOverride {

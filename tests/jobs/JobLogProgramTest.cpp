@@ -15,6 +15,8 @@
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

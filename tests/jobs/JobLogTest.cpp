@@ -15,6 +15,8 @@
 #include "jobs/JobLogRotation.h"
 #include "jobs/LoggingConsoleHost.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

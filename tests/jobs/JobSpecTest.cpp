@@ -2,6 +2,8 @@
 
 #include "jobs/JobSpec.h"
 
+using namespace pellux;
+
 TEST(ParseJobSpec, FullSpecification) {
   const JobSpec job = ParseJobSpec("PUpdate-NR2-Firmware-COM3.exe");
   EXPECT_TRUE(job.valid);

@@ -8,6 +8,8 @@
 #include "jobs/UpdateStep.h"
 #include "net/ServerBaseUrl.h"
 
+using namespace pellux;
+
 TEST(ModeTable, EveryPerformedModeHasAStepAndTheOthersNone) {
   std::vector<std::string> words;
   for (const JobMode& mode : ProgramModes()) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace pellux;
+
 namespace {
 using Lines = std::vector<std::string>;
 

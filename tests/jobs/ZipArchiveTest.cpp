@@ -8,6 +8,8 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

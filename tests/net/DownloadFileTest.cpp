@@ -18,6 +18,8 @@
 #include "jobs/ConsoleRunner.h"
 #include "net/HttpDownload.h"
 
+using namespace pellux;
+
 namespace {
 const std::string kEmptyBar = "[" + std::string(50, '-') + "]";
 const std::string kFullBar = "[" + std::string(50, '#') + "]";

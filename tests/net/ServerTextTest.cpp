@@ -7,6 +7,8 @@
 #include "TestFiles.h"
 #include "net/ServerFiles.h"
 
+using namespace pellux;
+
 namespace {
 class ServerTextTest : public ::testing::Test {
  protected:

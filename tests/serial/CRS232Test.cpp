@@ -13,6 +13,8 @@
 #include "ScopedEnv.h"
 #include "base/Cancellation.h"
 
+using namespace pellux;
+
 namespace {
 int OpenDescriptorCount() {
   int count = 0;

@@ -9,6 +9,8 @@
 #include "TestFiles.h"
 #include "serial/PortEnumeration.h"
 
+using namespace pellux;
+
 using Names = std::vector<std::string>;
 
 namespace {

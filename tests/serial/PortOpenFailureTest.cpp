@@ -15,6 +15,8 @@
 #include "serial/CRS232.h"
 #include "serial/SerialCommunication.h"
 
+using namespace pellux;
+
 // A port that cannot be had says which port, which device and why; a port
 // in use is refused instead of shared.
 namespace {

@@ -10,6 +10,8 @@
 #include "PtyPair.h"
 #include "ScopedEnv.h"
 
+using namespace pellux;
+
 namespace {
 constexpr auto kPatience = std::chrono::seconds(5);
 

@@ -13,6 +13,8 @@
 #include "base/Cancellation.h"
 #include "base/WakeUp.h"
 
+using namespace pellux;
+
 namespace {
 constexpr int kGenerousMs = 10000;
 

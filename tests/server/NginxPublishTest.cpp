@@ -20,6 +20,8 @@
 #include "jobs/UpdateStep.h"
 #include "net/ServerBaseUrl.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -26,6 +26,8 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace {
 
 constexpr int kClients = 200;

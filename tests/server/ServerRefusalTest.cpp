@@ -8,6 +8,8 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 // pupdate-server and pupdate-sim refuse what they cannot serve, instead of
 // starting silently beside another server or over nothing.
 namespace {

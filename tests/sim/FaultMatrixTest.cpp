@@ -14,6 +14,8 @@
 #include "JobOutput.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 // Every fault of pupdate-sim against every serial job, as a user meets them:
 // each job ends with a line that says what happened and "Error", or
 // completes only where the device really got its data. The time limits are

@@ -6,6 +6,8 @@
 #include "SampleContent.h"
 #include "TestFiles.h"
 
+using namespace pellux;
+
 namespace {
 int RunTool(const std::string& program, const std::vector<std::string>& args, std::string* out) {
   ChildProcess tool(program, args);

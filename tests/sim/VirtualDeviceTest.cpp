@@ -7,6 +7,8 @@
 #include "ScopedEnv.h"
 #include "serial/CRS232.h"
 
+using namespace pellux;
+
 namespace {
 constexpr auto kPatience = std::chrono::seconds(5);
 

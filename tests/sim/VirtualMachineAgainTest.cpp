@@ -19,6 +19,8 @@
 #include "VirtualControlBoard.h"
 #include "jobs/ConsoleRunner.h"
 
+using namespace pellux;
+
 // The virtual machine is tried the way a new user tries it: one job after
 // another on the same pupdate-sim, and a board that needs its power cycled.
 namespace {

@@ -13,6 +13,8 @@
 #include "TestFiles.h"
 #include "VirtualMachine.h"
 
+using namespace pellux;
+
 namespace {
 namespace fs = std::filesystem;
 

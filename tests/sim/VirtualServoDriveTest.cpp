@@ -4,6 +4,8 @@
 #include "VirtualServoDrive.h"
 #include "serial/SerialCommunication.h"
 
+using namespace pellux;
+
 namespace {
 
 // Raw frames the program never sends, to see the drive's own answers.

@@ -2,6 +2,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 void CapturingConsole::Write(std::string_view text) {
   std::lock_guard lock(mutex_);
   output_.append(text);
@@ -76,3 +78,5 @@ ScopedActiveConsole::ScopedActiveConsole(JobConsole& console)
 ScopedActiveConsole::~ScopedActiveConsole() {
   SetActiveConsole(previous_);
 }
+
+}  // namespace pellux

@@ -9,6 +9,8 @@
 #include "base/JobConsole.h"
 #include "jobs/ConsoleHost.h"
 
+namespace pellux {
+
 // A console for tests: records every byte written and answers key prompts
 // from a script. ReadKey blocks until a key is pushed, input is closed, or
 // the job is cancelled.
@@ -64,3 +66,5 @@ class ScopedActiveConsole {
  private:
   JobConsole* previous_;
 };
+
+}  // namespace pellux

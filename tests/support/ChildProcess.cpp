@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace pellux {
+
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& env, const std::string& argv0,
                            const std::string& workingDir) {
@@ -111,3 +113,5 @@ std::string ChildProcess::Output() {
   Drain(0);
   return collected_;
 }
+
+}  // namespace pellux

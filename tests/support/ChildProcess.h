@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // A program started by a test: its standard output and error are merged and
 // collected; its standard input is a pipe the test writes to (or closes).
 class ChildProcess {
@@ -39,3 +41,5 @@ class ChildProcess {
   bool exited_ = false;
   std::string collected_;
 };
+
+}  // namespace pellux

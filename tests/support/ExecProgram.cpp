@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+namespace pellux {
+
 void ExecProgram(const std::string& program, const std::string& argv0,
                  const std::vector<std::string>& args) {
   std::vector<std::string> storage;
@@ -13,3 +15,5 @@ void ExecProgram(const std::string& program, const std::string& argv0,
   ::execv(program.c_str(), argv.data());
   ::_exit(127);
 }
+
+}  // namespace pellux

@@ -1,5 +1,7 @@
 #include "JobOutput.h"
 
+namespace pellux {
+
 std::string WithoutLogLine(const std::string& output) {
   if (output.empty() || output.back() != '\n') return output;
   const size_t start = output.rfind('\n', output.size() - 2);
@@ -11,3 +13,5 @@ std::string WithoutLogLine(const std::string& output) {
   }
   return output;
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 
 #include "app/Settings.h"
 
+namespace pellux {
+
 // Settings kept in memory, for tests of what is saved and restored.
 class MemoryStore : public SettingsStore {
  public:
@@ -20,3 +22,5 @@ class MemoryStore : public SettingsStore {
   }
   std::map<std::string, std::string> values;
 };
+
+}  // namespace pellux

@@ -11,6 +11,8 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+namespace pellux {
+
 namespace {
 
 std::string FindOnPath(const std::string& program) {
@@ -62,3 +64,5 @@ std::string Hex(uint32_t value) {
   std::snprintf(text, sizeof text, "0x%X", value);
   return text;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // The independent programs our image files are checked against.
 struct PeerResult {
   int status = -1;
@@ -21,3 +23,5 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 
 std::string Hex(uint32_t value);
+
+}  // namespace pellux

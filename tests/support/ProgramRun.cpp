@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+namespace pellux {
+
 namespace {
 // An upper bound for "it ended", far above any run of these programs.
 constexpr auto kRunLimit = std::chrono::seconds(120);
@@ -87,3 +89,5 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   }
   return run;
 }
+
+}  // namespace pellux

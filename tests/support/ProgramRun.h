@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace pellux {
+
 // What a program that ran to its end left behind.
 struct ProgramRun {
   int status = -1;  // exit status, 128 + signal, or -1 when it had to be killed
@@ -18,3 +20,5 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::optional<std::string>>& env = {},
                       const std::string& argv0 = "", const std::string& workingDir = "");
+
+}  // namespace pellux

@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+namespace pellux {
+
 RawHttpResponder::RawHttpResponder(Script script) : script_(std::move(script)) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -123,3 +125,5 @@ void RawHttpResponder::Answer(int connection) {
     changed_.notify_all();
   }
 }
+
+}  // namespace pellux

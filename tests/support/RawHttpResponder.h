@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+namespace pellux {
+
 // A raw-socket HTTP responder on 127.0.0.1 for replies a proper server never
 // sends: a wrong Content-Length, a connection cut short, a slow trickle. Each
 // connection gets the same scripted bytes; connections are served one by one.
@@ -49,3 +51,5 @@ class RawHttpResponder {
   int connections_ = 0;
   bool clientClosed_ = false;
 };
+
+}  // namespace pellux

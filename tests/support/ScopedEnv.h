@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace pellux {
+
 // Sets an environment variable for a scope and restores the previous value.
 class ScopedEnv {
  public:
@@ -26,3 +28,5 @@ class ScopedEnv {
   std::string name_;
   std::optional<std::string> previous_;
 };
+
+}  // namespace pellux

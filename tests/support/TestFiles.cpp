@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace pellux {
+
 TempDir::TempDir() {
   // create_directory is false when the name is taken, so each folder is fresh.
   std::random_device seed;
@@ -68,3 +70,5 @@ std::string BuiltProgram(const std::string& name) {
   }
   return std::string(PUPDATE_BINARY_DIR) + "/src/" + name;
 }
+
+}  // namespace pellux

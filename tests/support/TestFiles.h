@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+namespace pellux {
+
 // A fresh directory under the system's temporary folder, removed with its content.
 class TempDir {
  public:
@@ -32,3 +34,5 @@ std::string ReadFile(const std::string& path);
 
 // Path of a program built by this project (bin dir of the build tree).
 std::string BuiltProgram(const std::string& name);
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "UpdateServer.h"
 #include "net/ServerBaseUrl.h"
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 TestUpdateServer::TestUpdateServer() : previousBaseUrl_(ServerBaseUrl()) {
@@ -76,3 +78,5 @@ void TestUpdateServer::ClearRequests() {
   std::lock_guard lock(mutex_);
   requests_.clear();
 }
+
+}  // namespace pellux

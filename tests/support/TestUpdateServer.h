@@ -10,6 +10,8 @@
 
 class UpdateServer;
 
+namespace pellux {
+
 // The reference update server on 127.0.0.1 (a free port) over a folder tree
 // of its own. While it lives, ServerBaseUrl() points at it; the previous
 // address comes back when it ends.
@@ -50,3 +52,5 @@ class TestUpdateServer {
   std::string previousBaseUrl_;
   int filesAdded_ = 0;
 };
+
+}  // namespace pellux

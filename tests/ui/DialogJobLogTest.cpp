@@ -12,6 +12,8 @@
 #include "jobs/ConsoleRunner.h"
 #include "jobs/LoggingConsoleHost.h"
 
+using namespace pellux;
+
 class DialogJobLogTest : public QObject {
   Q_OBJECT
 

@@ -16,6 +16,8 @@
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "app/ui/WinUIDlg.h"
 
+using namespace pellux;
+
 namespace {
 // The widget's picture under a plain title bar that shows its window title.
 QImage Framed(QWidget& widget) {

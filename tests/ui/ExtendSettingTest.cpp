@@ -17,6 +17,8 @@
 #include "boards/ui/ExtendSetting_NR2.h"
 #include "boards/ui/ExtendSetting_R1PS.h"
 
+using namespace pellux;
+
 namespace {
 
 // A running board on COM4.

@@ -13,6 +13,8 @@
 #include "base/JobConsole.h"
 #include "jobs/ConsoleRunner.h"
 
+using namespace pellux;
+
 namespace {
 // Calls `step` on the user interface thread every 10 ms while a job runs,
 // with the job's console window, until it returns true. Once the job has

@@ -19,6 +19,8 @@
 #include "images/FirmImage.h"
 #include "net/HttpDownload.h"
 
+using namespace pellux;
+
 class LocaleTest : public QObject {
   Q_OBJECT
 

@@ -20,6 +20,8 @@
 #include "app/ui/WinUIDlg.h"
 #include "jobs/UpdateStep.h"
 
+using namespace pellux;
+
 namespace {
 
 struct Message {

@@ -9,6 +9,8 @@
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "jobs/UpdateStep.h"
 
+using namespace pellux;
+
 namespace {
 struct Message {
   QString text;

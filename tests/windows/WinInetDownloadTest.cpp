@@ -17,6 +17,8 @@
 #include "net/HttpDownload.h"
 #include "net/ServerFiles.h"
 
+using namespace pellux;
+
 namespace {
 const std::string kFullBar = "[" + std::string(50, '#') + "]";
 

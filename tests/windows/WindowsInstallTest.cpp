@@ -11,6 +11,8 @@
 #include "TestFiles.h"
 #include "jobs/ApplicationInstall.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -19,6 +19,8 @@
 #include "serial/PortEnumeration.h"
 #include "serial/PortNames.h"
 
+using namespace pellux;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 

@@ -10,6 +10,8 @@
 #include "serial/PortDevices.h"
 #include "serial/SerialPort.h"
 
+using namespace pellux;
+
 using namespace std::chrono_literals;
 
 namespace {

@@ -1,5 +1,7 @@
 #include "app/ui/ConsoleScreen.h"
 
+namespace pellux {
+
 void ConsoleScreen::Apply(const QString& text) {
   for (const QChar ch : text) {
     const int row = static_cast<int>(lines_.size()) - 1;
@@ -34,3 +36,5 @@ int ConsoleScreen::TakeFirstChangedLine() {
 void ConsoleScreen::MarkChanged(int line) {
   if (firstChanged_ < 0 || line < firstChanged_) firstChanged_ = line;
 }
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace pellux {
+
 // The text of a job console as a terminal shows it: "\n" starts a line, "\r"
 // returns to its start so that the following text overwrites it (progress
 // bars animate in place), "\b" steps back one character.
@@ -21,3 +23,5 @@ class ConsoleScreen {
   int column_ = 0;
   int firstChanged_ = -1;
 };
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 ConsoleWindowHost::ConsoleWindowHost() {
   connect(&console_, &WindowConsole::textPending, this, &ConsoleWindowHost::ShowPendingText,
           Qt::QueuedConnection);
@@ -83,3 +85,5 @@ ScopedConsoleWindowHost::ScopedConsoleWindowHost() : previous_(SetConsoleHost(&h
 ScopedConsoleWindowHost::~ScopedConsoleWindowHost() {
   SetConsoleHost(previous_);
 }
+
+}  // namespace pellux

@@ -12,6 +12,8 @@
 
 class QEventLoop;
 
+namespace pellux {
+
 // Runs the jobs started from the dialogs in a console window. While the job
 // runs on its thread, the user interface thread turns in a local event loop,
 // so the dialogs keep repainting behind the modal console window.
@@ -57,3 +59,5 @@ class ScopedConsoleWindowHost {
   ConsoleWindowHost host_;
   ConsoleHost* previous_;
 };
+
+}  // namespace pellux

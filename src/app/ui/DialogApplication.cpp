@@ -2,6 +2,10 @@
 
 #include <clocale>
 
+namespace pellux {
+
 DialogApplication::DialogApplication(int& argc, char** argv) : QApplication(argc, argv) {
   std::setlocale(LC_NUMERIC, "C");
 }
+
+}  // namespace pellux

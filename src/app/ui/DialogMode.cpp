@@ -10,6 +10,8 @@
 #include "app/ui/WinUIDlg.h"
 #include "jobs/LoggingConsoleHost.h"
 
+namespace pellux {
+
 int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
                   const std::string& programLine) {
   if (!DisplayReachable(ToolkitPlatform(argc, argv))) {
@@ -29,3 +31,5 @@ int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
   SetSettingsStore(previousSettings);
   return 0;
 }
+
+}  // namespace pellux

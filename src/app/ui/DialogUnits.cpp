@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace pellux {
+
 namespace {
 int Scale(int pixels, int nominal, int actual) {
   return static_cast<int>(std::lround(static_cast<double>(pixels) * actual / nominal));
@@ -67,3 +69,5 @@ QFont DialogFont(int pointSize) {
   font.setPointSize(pointSize);
   return font;
 }
+
+}  // namespace pellux

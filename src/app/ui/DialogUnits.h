@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace pellux {
+
 // Dialog templates place controls in dialog units: a quarter of the dialog
 // font's average character width across, an eighth of its height down. The
 // forms are drawn at nominal base units; FitFormToFont moves and sizes every
@@ -15,3 +17,5 @@ void FitFormToFont(QWidget& form, QSize nominalBaseUnits);
 
 // The dialog font: "MS Shell Dlg" where it exists, a similar sans serif face elsewhere.
 QFont DialogFont(int pointSize);
+
+}  // namespace pellux

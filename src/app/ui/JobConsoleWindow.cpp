@@ -9,6 +9,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+namespace pellux {
+
 namespace {
 // Wide enough for the flash loader's result lines with their [OK] column.
 constexpr int kColumns = 100;
@@ -138,3 +140,5 @@ void JobConsoleWindow::reject() {
     emit cancelRequested();
   }
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 class QPlainTextEdit;
 
+namespace pellux {
+
 // The console window of a job started from the dialogs: shows the job's text
 // in a monospace font as a terminal would, turns Enter into a key for the
 // job's prompt, and Ctrl+C or closing the window into a cancellation. Once
@@ -46,3 +48,5 @@ class JobConsoleWindow : public QDialog {
   bool closeAllowed_ = false;
   bool awaitingDismissal_ = false;
 };
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+namespace pellux {
+
 namespace {
 
 MessageHook& CurrentHook() {
@@ -44,3 +46,5 @@ ScopedMessageHook::ScopedMessageHook(MessageHook hook) : previous_(std::move(Cur
 ScopedMessageHook::~ScopedMessageHook() {
   CurrentHook() = std::move(previous_);
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace pellux {
+
 // Message boxes of the dialogs. All of them go through ShowMessage so that a
 // test can record them instead of waiting for a user to press OK.
 enum class MessageIcon { None, Information, Warning, Stop };
@@ -24,3 +26,5 @@ class ScopedMessageHook {
  private:
   MessageHook previous_;
 };
+
+}  // namespace pellux

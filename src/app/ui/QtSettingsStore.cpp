@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace pellux {
+
 namespace {
 std::unique_ptr<QSettings> OpenSettings() {
 #ifdef _WIN32
@@ -42,3 +44,5 @@ bool QtSettingsStore::Write(const std::string& valueName, const std::string& tex
   settings->sync();
   return true;
 }
+
+}  // namespace pellux

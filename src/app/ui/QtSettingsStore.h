@@ -4,6 +4,8 @@
 
 #include "app/Settings.h"
 
+namespace pellux {
+
 // The settings store of the dialogs: the registry key itself on Windows, an
 // INI file under the user's configuration folder elsewhere, where the key
 // path becomes the group of the value. The file follows XDG_CONFIG_HOME.
@@ -15,3 +17,5 @@ class QtSettingsStore : public SettingsStore {
   // The INI file used off Windows.
   static QString IniFilePath();
 };
+
+}  // namespace pellux

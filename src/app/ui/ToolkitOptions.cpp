@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace pellux {
+
 bool IsToolkitOption(std::string_view argument) {
   // The options QGuiApplication and QApplication document.
   static constexpr std::array<std::string_view, 18> kOptions = {
@@ -38,3 +40,5 @@ std::string ToolkitPlatform(int argc, const char* const* argv) {
   }
   return platform;
 }
+
+}  // namespace pellux

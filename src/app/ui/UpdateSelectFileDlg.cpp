@@ -8,6 +8,8 @@
 #include "jobs/ConsoleRunner.h"
 #include "ui_UpdateSelectFileDlg.h"
 
+namespace pellux {
+
 UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::UpdateSelectFileDlg>()) {
   ui_->setupUi(this);
@@ -38,3 +40,5 @@ void UpdateSelectFileDlg::OnRunSelected() {
   const char* argv[] = {(*job)[0].c_str(), (*job)[1].c_str()};
   if (!RunJobInConsole(2, argv)) ShowMessage(QStringLiteral("Fail"), MessageIcon::Stop);
 }
+
+}  // namespace pellux

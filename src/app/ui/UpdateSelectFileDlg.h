@@ -10,6 +10,8 @@ namespace Ui {
 class UpdateSelectFileDlg;
 }
 
+namespace pellux {
+
 // Lets the user pick one of the server's files for a job and runs the job
 // with it, as often as OK is pressed, until the dialog is closed.
 class UpdateSelectFileDlg : public QDialog {
@@ -30,3 +32,5 @@ class UpdateSelectFileDlg : public QDialog {
   std::string jobSpec_;
   std::vector<std::string> fileNames_;
 };
+
+}  // namespace pellux

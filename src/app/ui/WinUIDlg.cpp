@@ -19,6 +19,8 @@
 #include "jobs/JobDriver.h"
 #include "ui_WinUIDlg.h"
 
+namespace pellux {
+
 namespace {
 // The compact view's window edge lies this far below the Online Update
 // button; the window's bottom border (a modal frame) is part of that margin.
@@ -253,3 +255,5 @@ void WinUIDlg::mouseDoubleClickEvent(QMouseEvent* event) {
   OnEngineerDoubleClick();
   QDialog::mouseDoubleClickEvent(event);
 }
+
+}  // namespace pellux

@@ -11,10 +11,13 @@
 
 #include "app/MainDialogModel.h"
 
+class QComboBox;
+
 namespace Ui {
 class WinUIDlg;
 }
-class QComboBox;
+
+namespace pellux {
 
 // The main dialog: machine, port and mode, and the buttons that turn them
 // into jobs. Its behaviour lives in MainDialogModel; this class binds the
@@ -74,3 +77,5 @@ class WinUIDlg : public QDialog {
 
 // What the real open-file dialog makes of a "description|pattern||" filter.
 QString QtNameFilters(const std::string& filter);
+
+}  // namespace pellux

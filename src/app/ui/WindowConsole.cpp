@@ -2,6 +2,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 void WindowConsole::Write(std::string_view text) {
   bool notify = false;
   {
@@ -54,3 +56,5 @@ void WindowConsole::Reset() {
   keys_.clear();
   inputClosed_ = false;
 }
+
+}  // namespace pellux

@@ -9,6 +9,8 @@
 
 #include "base/JobConsole.h"
 
+namespace pellux {
+
 // The job's side of a console window. Write may be called from any thread:
 // the bytes wait here and textPending() (connected queued) tells the user
 // interface thread to take them. ReadKey sleeps on a condition variable until
@@ -38,3 +40,5 @@ class WindowConsole : public QObject, public JobConsole {
   std::deque<int> keys_;
   bool inputClosed_ = false;
 };
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace pellux {
+
 namespace {
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
@@ -25,3 +27,5 @@ std::filesystem::path RunningProgramPath() {
 std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(HomeDirectory()) / "Fabro";
 }
+
+}  // namespace pellux

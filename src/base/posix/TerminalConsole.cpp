@@ -9,6 +9,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 namespace {
 struct sigaction previousInt;
 struct sigaction previousHup;
@@ -67,3 +69,5 @@ TerminalConsole& TerminalConsole::Instance() {
   static TerminalConsole console;
   return console;
 }
+
+}  // namespace pellux

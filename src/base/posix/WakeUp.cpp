@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace pellux {
+
 WakeUp::WakeUp() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -43,3 +45,5 @@ bool WakeUp::Wait(int timeoutMs) const {
     return ready > 0;
   }
 }
+
+}  // namespace pellux

@@ -1,7 +1,11 @@
 #include "base/LocalTime.h"
 
+namespace pellux {
+
 std::tm LocalTimeOf(std::time_t when) {
   std::tm local{};
   localtime_s(&local, &when);
   return local;
 }
+
+}  // namespace pellux

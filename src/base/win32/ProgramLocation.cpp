@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace pellux {
+
 std::filesystem::path RunningProgramPath() {
   // Paths can be longer than MAX_PATH: grow until the name fits.
   std::wstring path(MAX_PATH, L'\0');
@@ -22,3 +24,5 @@ std::filesystem::path RunningProgramPath() {
 std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(L"C:\\Fabro");
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 namespace {
 // Longest sleep between looks at input that cannot be waited on (a pipe).
 constexpr DWORD kPipeLookMs = 50;
@@ -119,3 +121,5 @@ TerminalConsole& TerminalConsole::Instance() {
   static TerminalConsole console;
   return console;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace pellux {
+
 // One manual-reset event serves as both ends.
 WakeUp::WakeUp() {
   HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -31,3 +33,5 @@ bool WakeUp::Wait(int timeoutMs) const {
   }
   return WaitForSingleObject(reinterpret_cast<HANDLE>(waitEnd_), wait) == WAIT_OBJECT_0;
 }
+
+}  // namespace pellux

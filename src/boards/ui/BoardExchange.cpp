@@ -5,6 +5,8 @@
 
 #include "boards/CCamVer1.h"
 
+namespace pellux {
+
 bool WaitForBoardAnswer(CCamVer1& board, int milliseconds) {
   if (board.TakeAnswerReady()) return true;
   QEventLoop loop;
@@ -27,3 +29,5 @@ void PauseKeepingPainted(int milliseconds) {
   QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include "boards/BoardLine.h"
 
+namespace pellux {
+
 class CCamVer1;
 
 // Waits up to `milliseconds` for the board's next answer while the dialog
@@ -13,3 +15,5 @@ bool WaitForBoardAnswer(CCamVer1& board, int milliseconds);
 
 // Lets `milliseconds` pass the same way.
 void PauseKeepingPainted(int milliseconds);
+
+}  // namespace pellux

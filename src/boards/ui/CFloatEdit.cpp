@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+namespace pellux {
+
 namespace {
 
 // Keys that move the caret or edit without typing a character.
@@ -74,3 +76,5 @@ bool CFloatEdit::AcceptsCharacter(QChar c) {
   if (text().contains(u'-')) return false;
   return to == 0;
 }
+
+}  // namespace pellux

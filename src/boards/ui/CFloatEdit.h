@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+namespace pellux {
+
 // A single-line box that only lets characters through that can form a
 // decimal number: digits, backspace, one '.', and '-' at the start (or in
 // place of a wholly selected text). Every other typed character is
@@ -19,3 +21,5 @@ class CFloatEdit : public QLineEdit {
  private:
   bool AcceptsCharacter(QChar c);
 };
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 #include "boards/ui/ExtendSetting_R1PS.h"
 #include "jobs/ModeTable.h"
 
+namespace pellux {
+
 void RunExtendSetting(const std::string& machineText, const std::string& machineKey,
                       const std::string& portName) {
   if (machineKey == "NONE") return;
@@ -24,3 +26,5 @@ void RunExtendSetting(const std::string& machineText, const std::string& machine
   }
   ShowMessage(QStringLiteral("This machine has no extend setting function."), MessageIcon::None);
 }
+
+}  // namespace pellux

@@ -2,5 +2,9 @@
 
 #include <string>
 
+namespace pellux {
+
 void RunExtendSetting(const std::string& machineText, const std::string& machineKey,
                       const std::string& portName);
+
+}  // namespace pellux

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+namespace pellux {
+
 void ExtendSettingDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     // A focused button clicks itself before the dialog sees the key; what
@@ -13,3 +15,5 @@ void ExtendSettingDialog::keyPressEvent(QKeyEvent* event) {
   }
   QDialog::keyPressEvent(event);
 }
+
+}  // namespace pellux

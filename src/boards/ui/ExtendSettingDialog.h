@@ -4,6 +4,8 @@
 
 class QKeyEvent;
 
+namespace pellux {
+
 // The base of the extend setting dialogs. Enter in a value box does nothing:
 // no Load that would overwrite what the user typed, no Save. A focused
 // button still takes Enter.
@@ -14,3 +16,5 @@ class ExtendSettingDialog : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 };
+
+}  // namespace pellux

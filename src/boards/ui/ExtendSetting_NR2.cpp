@@ -9,6 +9,8 @@
 #include "boards/ui/CFloatEdit.h"
 #include "ui_ExtendSetting_NR2.h"
 
+namespace pellux {
+
 namespace {
 
 constexpr uint8_t kQueryWakeup = 0x0F;
@@ -92,3 +94,5 @@ void ExtendSetting_NR2::OnSave() {
   board.Close();
   ShowMessage(QStringLiteral("Save complete.\r\nCheck the parameters was changed."));
 }
+
+}  // namespace pellux

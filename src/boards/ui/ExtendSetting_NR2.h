@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 
-class CFloatEdit;
 namespace Ui {
 class ExtendSetting_NR2;
 }
 
+namespace pellux {
+
+class CFloatEdit;
 // Nine punch positions and the press speed of the NR2 model, loaded from and
 // saved to the running control board.
 class ExtendSetting_NR2 : public ExtendSettingDialog {
@@ -33,3 +35,5 @@ class ExtendSetting_NR2 : public ExtendSettingDialog {
   // Save is refused until a Load has succeeded.
   bool loaded_ = false;
 };
+
+}  // namespace pellux

@@ -8,6 +8,8 @@
 #include "boards/ui/CFloatEdit.h"
 #include "ui_ExtendSetting_R1PS.h"
 
+namespace pellux {
+
 namespace {
 
 constexpr uint8_t kQueryWakeup = 0x0F;
@@ -70,3 +72,5 @@ void ExtendSetting_R1PS::OnSave() {
   board_.Close();
   ShowMessage(QStringLiteral("Save complete.\r\nCheck the parameters was changed."));
 }
+
+}  // namespace pellux

@@ -8,11 +8,13 @@
 
 #include "boards/CCamVer1.h"
 
-class CFloatEdit;
 namespace Ui {
 class ExtendSetting_R1PS;
 }
 
+namespace pellux {
+
+class CFloatEdit;
 // Six punch positions of the R1 bender with punch selector, loaded from and
 // saved to the running control board through one link for the dialog's life.
 class ExtendSetting_R1PS : public ExtendSettingDialog {
@@ -34,3 +36,5 @@ class ExtendSetting_R1PS : public ExtendSettingDialog {
   std::array<CFloatEdit*, 6> punchBoxes_{};
   bool loaded_ = false;
 };
+
+}  // namespace pellux

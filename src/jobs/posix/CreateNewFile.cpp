@@ -6,6 +6,8 @@
 
 #include "jobs/NewFile.h"
 
+namespace pellux {
+
 std::FILE* CreateNewFile(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return nullptr;
@@ -17,3 +19,5 @@ std::FILE* CreateNewFile(const std::filesystem::path& path) {
   }
   return file;
 }
+
+}  // namespace pellux

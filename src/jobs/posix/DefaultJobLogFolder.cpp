@@ -3,6 +3,8 @@
 
 #include "jobs/JobLogFolder.h"
 
+namespace pellux {
+
 std::filesystem::path DefaultJobLogFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
   // The base directory rules ignore a relative value.
@@ -11,3 +13,5 @@ std::filesystem::path DefaultJobLogFolder() {
   if (!home || !*home) return {};
   return std::filesystem::path(home) / ".local" / "state" / "PelluxUpdate" / "logs";
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 struct ExtractedFile::Handle {
@@ -102,3 +104,5 @@ bool ExtractedFile::Finish(const ZipItemAttributes& attributes, const ZipItemTim
   handle_.reset();
   return true;
 }
+
+}  // namespace pellux

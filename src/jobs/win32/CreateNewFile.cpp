@@ -8,6 +8,8 @@
 
 #include "jobs/NewFile.h"
 
+namespace pellux {
+
 std::FILE* CreateNewFile(const std::filesystem::path& path) {
   const int fd =
       ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -20,3 +22,5 @@ std::FILE* CreateNewFile(const std::filesystem::path& path) {
   }
   return file;
 }
+
+}  // namespace pellux

@@ -3,8 +3,12 @@
 
 #include "jobs/JobLogFolder.h"
 
+namespace pellux {
+
 std::filesystem::path DefaultJobLogFolder() {
   const char* local = std::getenv("LOCALAPPDATA");
   if (!local || !*local) return {};
   return std::filesystem::path(local) / "PelluxUpdate" / "logs";
 }
+
+}  // namespace pellux

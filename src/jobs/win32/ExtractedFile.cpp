@@ -4,6 +4,8 @@
 
 #include <system_error>
 
+namespace pellux {
+
 namespace fs = std::filesystem;
 
 struct ExtractedFile::Handle {
@@ -98,3 +100,5 @@ bool ExtractedFile::Finish(const ZipItemAttributes& attributes, const ZipItemTim
   handle_.reset();
   return true;
 }
+
+}  // namespace pellux

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace pellux {
+
 // Owners of libcurl handles; each one is released exactly once.
 struct CurlEasyCleanup {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -21,3 +23,5 @@ using CurlHeaderList = std::unique_ptr<curl_slist, CurlSlistCleanup>;
 
 // A new easy handle (libcurl initialised once per process); null on failure.
 CurlEasy NewCurlEasy();
+
+}  // namespace pellux

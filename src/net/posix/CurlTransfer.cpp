@@ -3,6 +3,8 @@
 #include "base/Cancellation.h"
 #include "net/posix/CurlHandles.h"
 
+namespace pellux {
+
 namespace {
 // Keeps `easy` attached to `multi` for the lifetime of this object.
 class AttachedHandle {
@@ -83,3 +85,5 @@ CURLcode PerformCancellableTransfer(CURL* easy) {
     }
   }
 }
+
+}  // namespace pellux

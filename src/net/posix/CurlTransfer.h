@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+namespace pellux {
+
 // Runs the transfer set up on `easy` until it ends or the job is cancelled.
 // A cancellation wakes the wait at once and gives CURLE_ABORTED_BY_CALLBACK;
 // the connection is closed when the caller releases the handle.
@@ -13,3 +15,5 @@ void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCa
 
 // "Cache-Control: no-cache" and "Pragma: no-cache".
 curl_slist* NewNoCacheHeaders();
+
+}  // namespace pellux

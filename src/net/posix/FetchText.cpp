@@ -4,6 +4,8 @@
 #include "net/posix/CurlHandles.h"
 #include "net/posix/CurlTransfer.h"
 
+namespace pellux {
+
 namespace {
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
   auto& reply = *static_cast<ReplyText*>(context);
@@ -38,3 +40,5 @@ std::string FetchText(const std::string& url) {
   // A reply broken off keeps what arrived, as a shorter text.
   return reply.Finish();
 }
+
+}  // namespace pellux

@@ -11,6 +11,8 @@
 #include "net/posix/CurlHandles.h"
 #include "net/posix/CurlTransfer.h"
 
+namespace pellux {
+
 namespace {
 using File = FileHandle;
 
@@ -141,3 +143,5 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   transfer.progress.Complete();
   return true;
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "base/FileHandle.h"
 #include "net/ServerFiles.h"
 
+namespace pellux {
+
 namespace {
 struct DigestContextFree {
   void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -37,3 +39,5 @@ std::string Md5OfFile(const std::string& path) {
   }
   return text;
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include "net/ServerFiles.h"
 #include "net/win32/InternetSession.h"
 
+namespace pellux {
+
 namespace {
 constexpr DWORD kChunkSize = 1024;
 }  // namespace
@@ -42,3 +44,5 @@ std::string FetchText(const std::string& url) {
   if (session.Cancelled()) return {};
   return text.Finish();
 }
+
+}  // namespace pellux

@@ -13,6 +13,8 @@
 #include "net/win32/InternetSession.h"
 #include "net/win32/WideText.h"
 
+namespace pellux {
+
 namespace {
 constexpr DWORD kReadSize = 4096;
 constexpr size_t kHostLength = 1024;
@@ -152,3 +154,5 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   progress.Complete();
   return true;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include "base/Cancellation.h"
 
+namespace pellux {
+
 namespace {
 // Longest wait for WinINet to let go of closed handles.
 constexpr DWORD kClosingWaitMs = 10000;
@@ -118,3 +120,5 @@ HINTERNET InternetSession::CompleteHandle(HINTERNET started) {
   std::lock_guard<std::mutex> lock(events_->mutex);
   return reinterpret_cast<HINTERNET>(events_->result.dwResult);
 }
+
+}  // namespace pellux

@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+namespace pellux {
+
 // The handles of one WinINet exchange, opened for asynchronous work so that
 // every wait for the network also waits for the job's cancellation. A call
 // that goes pending is finished with Complete(); a cancelled job closes the
@@ -44,3 +46,5 @@ class InternetSession {
   bool cancelled_ = false;
   bool closed_ = false;
 };
+
+}  // namespace pellux

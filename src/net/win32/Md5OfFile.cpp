@@ -10,6 +10,8 @@
 #include "net/ServerFiles.h"
 #include "net/win32/WideText.h"
 
+namespace pellux {
+
 namespace {
 
 class Md5Hash {
@@ -66,3 +68,5 @@ std::string Md5OfFile(const std::string& path) {
   }
   return text;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace pellux {
+
 std::wstring ToWide(std::string_view text) {
   if (text.empty()) return {};
   const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
@@ -23,3 +25,5 @@ std::string FromWide(std::wstring_view text) {
                       nullptr, nullptr);
   return narrow;
 }
+
+}  // namespace pellux

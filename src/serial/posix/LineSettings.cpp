@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+namespace pellux {
+
 namespace {
 constexpr std::array<std::pair<int, speed_t>, 31> kSpeeds{{
     {50, B50},
@@ -106,3 +108,5 @@ bool SetLineFormat(termios* settings, int dataBits, int parity, bool twoStopBits
   }
   return true;
 }
+
+}  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <termios.h>
 
+namespace pellux {
+
 // termios helpers shared by both port classes.
 
 // The termios speed constant of a baud rate; false when the rate has none.
@@ -17,3 +19,5 @@ bool SetLineSpeed(termios* settings, int baud);
 // Character size 5..8 (9 does not exist on POSIX); parity 0 none, 1 odd,
 // 2 even; two stop bits or one.
 bool SetLineFormat(termios* settings, int dataBits, int parity, bool twoStopBits);
+
+}  // namespace pellux

@@ -12,6 +12,8 @@
 
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 std::string Reason(int error) {
   switch (error) {
@@ -73,3 +75,5 @@ void ClosePortDevice(int fd) {
   ::ioctl(fd, TIOCNXCL);
   ::close(fd);
 }
+
+}  // namespace pellux

@@ -5,6 +5,8 @@
 
 #include "base/AsciiCase.h"
 
+namespace pellux {
+
 namespace {
 bool IsCharacterDevice(const std::string& path) {
   struct stat info {};
@@ -40,3 +42,5 @@ std::string DevicePathOfPort(const std::string& name) {
   }
   return {};
 }
+
+}  // namespace pellux

@@ -11,6 +11,8 @@
 #include "base/AsciiCase.h"
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 bool Exists(const std::string& path) {
   struct stat info {};
@@ -56,3 +58,5 @@ std::vector<std::string> EnumeratePortsIn(const std::string& ttyClassDir) {
 std::vector<std::string> EnumerateSystemPorts() {
   return EnumeratePortsIn("/sys/class/tty");
 }
+
+}  // namespace pellux

@@ -16,6 +16,8 @@
 #include "serial/PortDevice.h"
 #include "serial/posix/LineSettings.h"
 
+namespace pellux {
+
 struct SerialPort::Device {
   int fd = -1;
   bool hungUp = false;  // the reader saw the line go while bytes were still there
@@ -166,3 +168,5 @@ bool SerialPort::SetRts(bool on) {
 bool SerialPort::SetDtr(bool on) {
   return SetModemLines(device_->fd, TIOCM_DTR, on);
 }
+
+}  // namespace pellux

@@ -7,6 +7,8 @@
 #include "base/AsciiCase.h"
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 // The registry's messages, kept in code page 949 as the machine's PCs show them.
 const char kCannotOpenKey[] =
@@ -82,3 +84,5 @@ std::vector<std::string> EnumerateSystemPorts() {
   SortPortNames(names);
   return names;
 }
+
+}  // namespace pellux

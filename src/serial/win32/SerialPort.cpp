@@ -10,6 +10,8 @@
 #include "base/WakeUp.h"
 #include "serial/PortNames.h"
 
+namespace pellux {
+
 namespace {
 constexpr DWORD kQueueSize = 2048;
 // A write that the driver cannot take within this time gives up (the caller
@@ -283,3 +285,5 @@ bool SerialPort::SetRts(bool on) {
 bool SerialPort::SetDtr(bool on) {
   return IsOpen() && EscapeCommFunction(device_->handle, on ? SETDTR : CLRDTR) != FALSE;
 }
+
+}  // namespace pellux

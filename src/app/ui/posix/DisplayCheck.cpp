@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace pellux {
+
 namespace {
 constexpr int kConnectTimeoutMs = 3000;
 
@@ -116,3 +118,5 @@ bool DisplayReachable(const std::string& chosen) {
   }
   return X11Reachable() || WaylandReachable();
 }
+
+}  // namespace pellux
