@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "base/Cancellation.h"
 #include "boards/CCamVer1.h"
 
 using namespace pellux;
@@ -66,7 +67,8 @@ struct ReceiverModel {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietConsole console;
   ActiveConsoleScope scope(console);
-  CCamVer1 board;
+  const CancelToken cancel;
+  CCamVer1 board(cancel);
   ReceiverModel model;
   for (size_t i = 0; i < size; ++i) {
     board.ReceiveByte(data[i]);

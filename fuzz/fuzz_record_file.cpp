@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "base/Cancellation.h"
 #include "boards/ImitationComm.h"
 
 using namespace pellux;
@@ -26,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += 3 + length;
   }
 
-  ImitationComm replay;
+  const CancelToken cancel;
+  QuietConsole console;
+  ImitationComm replay(cancel, console);
   const ImitationComm::LoadResult result = replay.LoadRecordFile(path);
   FUZZ_CHECK(result != ImitationComm::LoadResult::OpenFailed, "a written file opens");
   FUZZ_CHECK(

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "base/Cancellation.h"
 #include "jobs/ApplicationInstall.h"
 
 using namespace pellux;
@@ -39,7 +40,7 @@ void CheckStaysInside(const fs::path& installation) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietConsole console;
-  ActiveConsoleScope scope(console);
+  const CancelToken cancel;
   FuzzTempDir outer;
   const fs::path machine = outer.path() / "machine";
   const fs::path installation = machine / "Fabro";
@@ -50,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fs::path package = outer.path() / "package.zip";
   WriteBytes(package, data, size);
 
-  const bool installed = InstallApplication(package.string(), installation, std::time(nullptr));
+  const bool installed =
+      InstallApplication(package.string(), installation, std::time(nullptr), cancel, console);
 
   for (const fs::directory_entry& entry : fs::directory_iterator(outer.path()))
     FUZZ_CHECK(entry.path() == package || entry.path() == machine,

@@ -41,36 +41,40 @@ std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode
   return ServerBaseUrl() + upperKey + "/" + mode + "/" + fileName;
 }
 
-bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey) {
+bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,
+                         const CancelToken& cancel, JobConsole& console) {
   const std::filesystem::path base = DownloadBaseFolder(programFolder, upperKey);
   // The key comes from the server's machine list and becomes a folder name.
   if (!IsSafeServerFileName(base.filename().string())) {
-    ConsolePrintf("Refused unsafe machine key from the machine list: \"%s\"\r\n", upperKey.c_str());
+    console.Printf("Refused unsafe machine key from the machine list: \"%s\"\r\n",
+                   upperKey.c_str());
     return false;
   }
-  ConsolePrintf("Make Base Directory : %s\r\n", base.string().c_str());
+  console.Printf("Make Base Directory : %s\r\n", base.string().c_str());
   std::error_code ignored;
   std::filesystem::create_directory(base, ignored);
 
   for (const std::string& mode : DownloadModes()) {
     const std::filesystem::path modeFolder = base / mode;
     std::filesystem::create_directory(modeFolder, ignored);
-    const std::vector<std::string> lines = ListServerFiles(DownloadListSpec(upperKey, mode), true);
+    const std::vector<std::string> lines =
+        ListServerFiles(DownloadListSpec(upperKey, mode), true, cancel, console);
     for (size_t i = 1; i < lines.size(); ++i) {
-      if (JobCancelled()) return false;
+      if (cancel.IsCancelled()) return false;
       const std::string& name = lines[i];
       if (!IsSafeServerFileName(name)) {
-        ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
-                      PrintableServerFileName(name).c_str());
+        console.Printf("Refused unsafe file name from the server list: \"%s\"\r\n",
+                       PrintableServerFileName(name).c_str());
         continue;
       }
-      DownloadFile(DownloadFileUrl(upperKey, mode, name), (modeFolder / name).string());
+      DownloadFile(DownloadFileUrl(upperKey, mode, name), (modeFolder / name).string(), cancel,
+                   console);
     }
-    if (JobCancelled()) return false;
+    if (cancel.IsCancelled()) return false;
   }
-  ConsoleWrite("\r\n\r\n");
-  ConsoleWrite("All file download complete.\r\n");
-  ConsoleReadKey();
+  console.Write("\r\n\r\n");
+  console.Write("All file download complete.\r\n");
+  console.ReadKey(cancel);
   return true;
 }
 

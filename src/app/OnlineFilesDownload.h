@@ -7,6 +7,9 @@
 
 namespace pellux {
 
+class CancelToken;
+class JobConsole;
+
 // The modes whose server files Download Online Files fetches, in order.
 std::vector<std::string> DownloadModes();
 
@@ -21,9 +24,10 @@ std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode
                             const std::string& fileName);
 
 // Fetches every file the server lists for the machine into
-// <programFolder>/<KEY>/<mode>/, writing its lines to the job console, and
-// waits for a key at the end. Unsafe names are refused one by one. False
-// when cancelled or the machine's folder name is unusable.
-bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey);
+// <programFolder>/<KEY>/<mode>/, writing its lines to `console`, and waits
+// for a key at the end. Unsafe names are refused one by one. False when
+// `cancel` was cancelled or the machine's folder name is unusable.
+bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,
+                         const CancelToken& cancel, JobConsole& console);
 
 }  // namespace pellux

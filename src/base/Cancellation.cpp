@@ -34,12 +34,4 @@ CancelToken& JobCancellation() {
   return token;
 }
 
-bool JobCancelled() {
-  return JobCancellation().IsCancelled();
-}
-
-bool CancellableSleep(int milliseconds) {
-  return JobCancellation().SleepFor(std::chrono::milliseconds(milliseconds));
-}
-
 }  // namespace pellux

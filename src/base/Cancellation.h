@@ -62,10 +62,9 @@ class CancelToken {
   WakeUp wake_;
 };
 
-// The cancellation of the running job (one job at a time in the process).
+// The cancellation of the process's running job (one job at a time): the
+// console runner resets it and hands it to the job, and Ctrl+C cancels it.
+// Everything below the runner waits on the token it was handed.
 CancelToken& JobCancellation();
-bool JobCancelled();
-// Sleeps unless the job is cancelled; false when it was.
-bool CancellableSleep(int milliseconds);
 
 }  // namespace pellux

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdarg>
 
-#include "base/Cancellation.h"
 #include "base/FormatText.h"
 #include "base/TerminalConsole.h"
 
@@ -34,8 +33,12 @@ void ConsolePrintf(const char* format, ...) {
   ConsoleWrite(text);
 }
 
-int ConsoleReadKey() {
-  return ActiveConsole().ReadKey(JobCancellation());
+void JobConsole::Printf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = FormatTextV(format, args);
+  va_end(args);
+  Write(text);
 }
 
 }  // namespace pellux

@@ -18,6 +18,9 @@ class JobConsole {
   // Blocks until one key can be read. Returns the character, or -1 at the
   // end of input or once `cancel` is cancelled.
   virtual int ReadKey(const CancelToken& cancel) = 0;
+
+  // Write of a printf-formatted text.
+  void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 
 // The console that job output goes to: the running job's console, or the
@@ -26,10 +29,8 @@ JobConsole& ActiveConsole();
 // Makes `console` the active one (nullptr: the terminal); returns the previous.
 JobConsole* SetActiveConsole(JobConsole* console);
 
-// Output and prompts of job steps. They use the active console.
+// Output to the active console, for code that is handed no console of its own.
 void ConsoleWrite(std::string_view text);
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Reads one key; -1 at the end of input or when the job is cancelled.
-int ConsoleReadKey();
 
 }  // namespace pellux

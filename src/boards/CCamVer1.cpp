@@ -31,6 +31,8 @@ void StoreInToken(std::string& text, bool& open, size_t limit, uint8_t byte) {
 
 }  // namespace
 
+CCamVer1::CCamVer1(const CancelToken& cancel) : SerialCommunication(cancel) {}
+
 CCamVer1::~CCamVer1() {
   Close();
 }

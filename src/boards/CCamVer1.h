@@ -21,7 +21,8 @@ class CCamVer1 : public SerialCommunication, public COldBoardProtocol {
   // The command group of every command this program sends.
   static constexpr int kCommandGroup = 159;
 
-  CCamVer1() = default;
+  // Its port's waits observe `cancel`.
+  explicit CCamVer1(const CancelToken& cancel);
   ~CCamVer1() override;
 
   // A frame with the process-wide sequence number (which then advances,

@@ -33,6 +33,9 @@ const char* AnswerText(uint8_t answer) {
 
 }  // namespace
 
+CSDSeriesComm::CSDSeriesComm(const CancelToken& cancel, JobConsole& console)
+    : SerialCommunication(cancel), console_(console) {}
+
 CSDSeriesComm::~CSDSeriesComm() {
   Close();
 }
@@ -62,24 +65,24 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
       // An error answer does not end the wait, but a drive that then stays
       // silent (or a line that went away) does.
       const bool answered =
-          JobCancellation().WaitFor(hold, received_, std::chrono::seconds(kAnswerTimeoutSeconds),
-                                    [&] { return lastByte_ != 0 || LineLost(); }) &&
+          Cancellation().WaitFor(hold, received_, std::chrono::seconds(kAnswerTimeoutSeconds),
+                                 [&] { return lastByte_ != 0 || LineLost(); }) &&
           lastByte_ != 0;
       if (!answered) {
         hold.unlock();
-        if (JobCancelled()) return false;
-        ConsoleWrite("\r\n");
-        ConsoleWrite(LineLost()
-                         ? LineHungUpMessage(PortDescription())
-                         : NoAnswerMessage("the servo drive", PortDescription(),
-                                           "its acknowledgement of " + command + " " + operand1));
+        if (Cancellation().IsCancelled()) return false;
+        console_.Write("\r\n");
+        console_.Write(LineLost()
+                           ? LineHungUpMessage(PortDescription())
+                           : NoAnswerMessage("the servo drive", PortDescription(),
+                                             "its acknowledgement of " + command + " " + operand1));
         return false;
       }
       answer = lastByte_;
       lastByte_ = 0;
     }
     // Other bytes are line noise or echoes: skipped silently.
-    if (const char* text = AnswerText(answer)) ConsoleWrite(text);
+    if (const char* text = AnswerText(answer)) console_.Write(text);
     if (answer == kAcknowledge) return true;
   }
 }

@@ -9,11 +9,14 @@
 
 namespace pellux {
 
+class JobConsole;
+
 // The command link to a CSD-series servo drive: ASCII frames with a one-digit
 // hexadecimal check, each answered by one status byte.
 class CSDSeriesComm : public SerialCommunication {
  public:
-  CSDSeriesComm() = default;
+  // Waits observe `cancel`; answer texts and problems go to `console`.
+  CSDSeriesComm(const CancelToken& cancel, JobConsole& console);
   ~CSDSeriesComm() override;
 
   // STX "01#" command operand1 operand2 ':' check ETX.
@@ -21,7 +24,7 @@ class CSDSeriesComm : public SerialCommunication {
                                      const std::string& operand2);
 
   // Sends one command byte by byte and waits for the drive's 0x06, printing
-  // the text of every answer byte on the way. False when the job was cancelled
+  // the text of every answer byte on the way. False when cancelled
   // first, or when the drive stayed silent or its line went away (one line
   // says which).
   bool SendDriveCommand(const std::string& command, const std::string& operand1,
@@ -35,6 +38,7 @@ class CSDSeriesComm : public SerialCommunication {
   void OnLineLost() override;
 
  private:
+  JobConsole& console_;
   std::mutex lock_;
   std::condition_variable received_;
   uint8_t lastByte_ = 0;

@@ -45,37 +45,38 @@ class MapFile {
   bool written_ = false;
 };
 
-bool WaitForManualBoot() {
-  ConsoleWrite("\r\n");
-  ConsoleWrite(
+bool WaitForManualBoot(const CancelToken& cancel, JobConsole& console) {
+  console.Write("\r\n");
+  console.Write(
       "In control board, Slide switch move to [Boot Mode].\r\nAnd please turn off and turn on "
       "[I/O Switch] or [Board Power Switch].\r\n");
-  ConsoleWrite("And press enter key...\r\n");
-  ConsoleWrite("Press Ctrl+C for stop download.\r\n");
-  ConsoleWrite("\r\n");
-  return ConsoleReadKey() != -1;
+  console.Write("And press enter key...\r\n");
+  console.Write("Press Ctrl+C for stop download.\r\n");
+  console.Write("\r\n");
+  return console.ReadKey(cancel) != -1;
 }
 
-bool EnterBootloaderThroughUpgradeMode(const std::string& portName) {
-  PrintAutomaticEntryPrompt();
-  UpdateProtocol board;
-  if (EnterUpgradeMode(board, portName, true) != UpgradeModeEntry::Ready) return false;
+bool EnterBootloaderThroughUpgradeMode(const std::string& portName, const CancelToken& cancel,
+                                       JobConsole& console) {
+  PrintAutomaticEntryPrompt(console);
+  UpdateProtocol board(cancel);
+  if (EnterUpgradeMode(board, portName, true, console) != UpgradeModeEntry::Ready) return false;
   board.WriteByte(kSelectFirmware);
   board.Close();
   // The board hands its line to the STM32 ROM bootloader meanwhile.
-  return CancellableSleep(1000);
+  return cancel.SleepFor(std::chrono::milliseconds(1000));
 }
 }  // namespace
 
 bool updateControlBoard(const std::string& portName, const std::string& firmwarePath,
-                        bool manualBoot) {
+                        bool manualBoot, const CancelToken& cancel, JobConsole& console) {
   const bool f4Chip = firmwarePath.find("F4-") != std::string::npos;
-  if (f4Chip) ConsoleWrite("It is a device using F4 chip.\r\n");
+  if (f4Chip) console.Write("It is a device using F4 chip.\r\n");
 
   if (f4Chip || manualBoot) {
-    if (!WaitForManualBoot()) return false;
+    if (!WaitForManualBoot(cancel, console)) return false;
   } else {
-    if (!EnterBootloaderThroughUpgradeMode(portName)) return false;
+    if (!EnterBootloaderThroughUpgradeMode(portName, cancel, console)) return false;
   }
 
   MapFile map;
@@ -107,7 +108,12 @@ bool updateControlBoard(const std::string& portName, const std::string& firmware
                                "8000000"};
   static_assert(std::size(texts) == 20);
   // A failed flash must never be announced as a completed update.
-  return runFlashLoader(static_cast<int>(std::size(texts)), texts) == 0;
+  return runFlashLoader(static_cast<int>(std::size(texts)), texts, cancel, console) == 0;
+}
+
+bool updateControlBoard(const std::string& portName, const std::string& firmwarePath,
+                        bool manualBoot) {
+  return updateControlBoard(portName, firmwarePath, manualBoot, JobCancellation(), ActiveConsole());
 }
 
 }  // namespace pellux

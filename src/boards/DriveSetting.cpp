@@ -17,50 +17,55 @@ const char kAutoTuningName[] = "999";
 
 }  // namespace
 
-int RunDriveSetting(const std::vector<std::string>& arguments) {
-  CSDSeriesComm drive;
+int RunDriveSetting(const std::vector<std::string>& arguments, const CancelToken& cancel,
+                    JobConsole& console) {
+  CSDSeriesComm drive(cancel, console);
   if (arguments.size() < 3) {
-    ConsoleWrite("Usage : [Setup File] [Slave Comm Port] [Baudrate]\r\n");
+    console.Write("Usage : [Setup File] [Slave Comm Port] [Baudrate]\r\n");
     return 0;
   }
   const std::string& settingPath = arguments[0];
   const std::string& portName = arguments[1];
-  ConsolePrintf("RS CSD Series Setting Program %s\r\n\r\n", "V1.0");
+  console.Printf("RS CSD Series Setting Program %s\r\n\r\n", "V1.0");
 
   SettingTable table;
-  if (!LoadSettingFile(settingPath, table)) return 0;
+  if (!LoadSettingFile(settingPath, table, console)) return 0;
 
-  ConsoleWrite("\r\n");
+  console.Write("\r\n");
   SerialSettings settings;
   settings.portName = portName;
   settings.baudRate = std::atoi(arguments[2].c_str());
   drive.Configure(settings);
   if (!drive.Open()) {
-    ConsolePrintf("commCSD port open failed. ( %s )\r\n", portName.c_str());
-    ConsoleWrite(drive.OpenFailure() + "\r\n");
+    console.Printf("commCSD port open failed. ( %s )\r\n", portName.c_str());
+    console.Write(drive.OpenFailure() + "\r\n");
     return 0;
   }
 
-  ConsoleWrite("CSD Drive factory reset.\r\n");
+  console.Write("CSD Drive factory reset.\r\n");
   if (!drive.SendDriveCommand("ETC", "12", "")) return 0;
-  ConsoleWrite("Wait for factory reset\r\n\r\n");
-  if (!CancellableSleep(1000)) return 0;
-  ConsoleWrite("To Cancel setting process, Press Ctrl + C.\r\n\r\n");
+  console.Write("Wait for factory reset\r\n\r\n");
+  if (!cancel.SleepFor(std::chrono::milliseconds(1000))) return 0;
+  console.Write("To Cancel setting process, Press Ctrl + C.\r\n\r\n");
 
   for (size_t i = 0; i < table.names.size(); ++i) {
     if (table.names[i] == kAutoTuningName) {
-      ConsoleWrite("Servo Drive Auto Tunning.\r\n");
+      console.Write("Servo Drive Auto Tunning.\r\n");
       if (!drive.SendDriveCommand("TAT", "01", "")) return 0;
       break;
     }
-    ConsolePrintf("Param %s -> %s (%s) ", table.names[i].c_str(), table.values[i].c_str(),
-                  table.descriptions[i].c_str());
+    console.Printf("Param %s -> %s (%s) ", table.names[i].c_str(), table.values[i].c_str(),
+                   table.descriptions[i].c_str());
     if (!drive.SendDriveCommand("STR", table.names[i], table.values[i])) return 0;
   }
 
-  ConsoleWrite("\r\nComplete.\r\n");
+  console.Write("\r\nComplete.\r\n");
   drive.Close();
   return 1;
+}
+
+int RunDriveSetting(const std::vector<std::string>& arguments) {
+  return RunDriveSetting(arguments, JobCancellation(), ActiveConsole());
 }
 
 }  // namespace pellux

@@ -31,28 +31,29 @@ bool Abandon(UpdateProtocol& board) {
 }
 }  // namespace
 
-bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
+bool UpgradeFpga(const std::string& portName, const std::string& filePath,
+                 const CancelToken& cancel, JobConsole& console) {
   std::vector<uint8_t> image;
   if (!ReadImage(filePath, image)) {
     const int reason = errno;
-    ConsoleWrite("FPGA file open failed.");
-    ConsolePrintf("\r\nCannot read %s: %s.\r\n", filePath.c_str(),
-                  reason != 0 ? std::strerror(reason) : "unreadable");
+    console.Write("FPGA file open failed.");
+    console.Printf("\r\nCannot read %s: %s.\r\n", filePath.c_str(),
+                   reason != 0 ? std::strerror(reason) : "unreadable");
     return false;
   }
   // With no block to send the board would only see EOT: refuse before the
   // board is reset into upgrade mode at all.
   if (image.empty()) {
-    ConsoleWrite("FPGA file is empty.\r\n");
+    console.Write("FPGA file is empty.\r\n");
     return false;
   }
 
   InitCrcTable(kBoardCrcPolynomial);
   ResetBlockNumbers();
-  PrintAutomaticEntryPrompt();
+  PrintAutomaticEntryPrompt(console);
 
-  UpdateProtocol board;
-  switch (EnterUpgradeMode(board, portName, false)) {
+  UpdateProtocol board(cancel);
+  switch (EnterUpgradeMode(board, portName, false, console)) {
     case UpgradeModeEntry::OpenFailed:
     case UpgradeModeEntry::Cancelled:
     case UpgradeModeEntry::LineLost:
@@ -61,7 +62,7 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
       break;
   }
 
-  ConsoleWrite("Transfer Start.\r\n");
+  console.Write("Transfer Start.\r\n");
   board.WriteByte(kSelectFpga);
 
   const size_t total = (image.size() + kBlockDataSize - 1) / kBlockDataSize;
@@ -77,34 +78,38 @@ bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
       BuildBlockFrame(image.data() + offset, std::min(kBlockDataSize, image.size() - offset),
                       frame);
       if (!board.Write(frame.data(), frame.size())) {
-        ConsoleWrite("\r\nComport write failed.\r\n");
+        console.Write("\r\nComport write failed.\r\n");
         return Abandon(board);
       }
       ++sent;
-      ConsolePrintf("%d/%d\r", static_cast<int>(sent), static_cast<int>(total));
+      console.Printf("%d/%d\r", static_cast<int>(sent), static_cast<int>(total));
     } else if (code == AnswerCode::Refused) {
       if (!board.Write(frame.data(), frame.size())) {
-        ConsoleWrite("\r\nComport write failed.\r\n");
+        console.Write("\r\nComport write failed.\r\n");
         return Abandon(board);
       }
     }
-    code = board.WaitForAnswer(JobCancellation(), std::chrono::seconds(kAnswerTimeoutSeconds));
+    code = board.WaitForAnswer(std::chrono::seconds(kAnswerTimeoutSeconds));
     if (code != AnswerCode::NoAnswer) continue;
-    if (JobCancelled()) return Abandon(board);
+    if (cancel.IsCancelled()) return Abandon(board);
     // A board that went quiet or a line that went away ends the job here.
-    ConsoleWrite("\r\n");
-    ConsoleWrite(board.LineLost()
-                     ? LineHungUpMessage(board.PortDescription())
-                     : NoAnswerMessage("the control board", board.PortDescription(),
-                                       "its acknowledgement of FPGA block " + std::to_string(sent) +
-                                           "/" + std::to_string(total)));
+    console.Write("\r\n");
+    console.Write(board.LineLost()
+                      ? LineHungUpMessage(board.PortDescription())
+                      : NoAnswerMessage("the control board", board.PortDescription(),
+                                        "its acknowledgement of FPGA block " +
+                                            std::to_string(sent) + "/" + std::to_string(total)));
     return Abandon(board);
   }
 
   board.WriteByte(kEot);
-  ConsoleWrite("\r\nBoard FPGA Upgrade process success.\r\n");
+  console.Write("\r\nBoard FPGA Upgrade process success.\r\n");
   board.Close();
   return true;
+}
+
+bool UpgradeFpga(const std::string& portName, const std::string& filePath) {
+  return UpgradeFpga(portName, filePath, JobCancellation(), ActiveConsole());
 }
 
 }  // namespace pellux

@@ -26,6 +26,9 @@ std::string RecordList(const std::vector<size_t>& records) {
 
 }  // namespace
 
+ImitationComm::ImitationComm(const CancelToken& cancel, JobConsole& console)
+    : SerialCommunication(cancel), console_(console) {}
+
 ImitationComm::~ImitationComm() {
   Close();
 }
@@ -114,13 +117,15 @@ void ImitationComm::SendNextMaster() {
 
   // The whole record, pauses included, goes out under the lock, so replies
   // are only counted once it has been sent.
-  ConsoleWrite(" Send Master : ");
+  console_.Write(" Send Master : ");
   for (size_t pair = 0; pair + 1 < record.size(); pair += 2) {
     if (!WriteByte(record[pair])) writeFailed_ = true;
-    ConsolePrintf("0x%02X ", record[pair]);
-    if (!CancellableSleep(record[pair + 1] * kPauseUnitMs)) return;
+    console_.Printf("0x%02X ", record[pair]);
+    if (!Cancellation().SleepFor(std::chrono::milliseconds(record[pair + 1] * kPauseUnitMs))) {
+      return;
+    }
   }
-  ConsoleWrite("\r\n");
+  console_.Write("\r\n");
 
   ++progress_;
   if (nextMaster_ >= masterRecords_.size()) masterDone_ = true;
@@ -138,13 +143,13 @@ bool ImitationComm::WaitUntilReplayed() {
     const size_t seen = progress_;
     // The time limit counts from the last byte or message: a long recording
     // may take as long as it needs while the drive keeps answering.
-    const bool done = JobCancellation().WaitFor(
+    const bool done = Cancellation().WaitFor(
         hold, progressed_, std::chrono::seconds(kAnswerTimeoutSeconds),
         [&] { return (masterDone_ && slaveDone_) || progress_ != seen || LineLost(); });
     const bool lost = LineLost() || writeFailed_;
     if (masterDone_ && slaveDone_ && !lost) return true;
     if (done && !lost) continue;
-    if (JobCancelled()) return false;
+    if (Cancellation().IsCancelled()) return false;
     std::string awaited = "the drive's reply";
     if (currentSlave_ < slaveRecords_.size()) {
       awaited = "reply " + std::to_string(currentSlave_ + 1) + "/" +
@@ -153,9 +158,9 @@ bool ImitationComm::WaitUntilReplayed() {
                 " bytes arrived)";
     }
     hold.unlock();
-    ConsoleWrite("\r\n");
-    ConsoleWrite(lost ? LineHungUpMessage(PortDescription())
-                      : NoAnswerMessage("the step drive", PortDescription(), awaited));
+    console_.Write("\r\n");
+    console_.Write(lost ? LineHungUpMessage(PortDescription())
+                        : NoAnswerMessage("the step drive", PortDescription(), awaited));
     return false;
   }
 }

@@ -10,6 +10,8 @@
 
 namespace pellux {
 
+class JobConsole;
+
 // Replays a recorded serial exchange, playing the master's side: it sends a
 // recorded master message, waits until the device has sent as many bytes as
 // the recorded reply held, sends the next one, and so on. Record data are
@@ -23,7 +25,8 @@ class ImitationComm : public SerialCommunication {
     Unplayable,
   };
 
-  ImitationComm() = default;
+  // Waits and pauses observe `cancel`; the replay's lines go to `console`.
+  ImitationComm(const CancelToken& cancel, JobConsole& console);
   ~ImitationComm() override;
 
   // Records: type byte (1 master, 2 slave, others dropped), big-endian
@@ -34,8 +37,8 @@ class ImitationComm : public SerialCommunication {
 
   // Sends the next master record with its pauses (nothing once all are sent).
   void SendNextMaster();
-  // Sleeps until both sides of the recording are used up. False when the job
-  // was cancelled first, or when the drive sent nothing for a while or its
+  // Sleeps until both sides of the recording are used up. False when
+  // cancelled first, or when the drive sent nothing for a while or its
   // line went away (one line says which).
   bool WaitUntilReplayed();
 
@@ -52,6 +55,7 @@ class ImitationComm : public SerialCommunication {
   std::string FindProblem(const std::vector<size_t>& oddRecords,
                           const std::vector<size_t>& emptyRecords) const;
 
+  JobConsole& console_;
   std::mutex lock_;
   std::condition_variable progressed_;
   std::vector<std::vector<uint8_t>> masterRecords_;

@@ -15,12 +15,12 @@ bool IsSeparator(char c) {
 
 }  // namespace
 
-bool LoadSettingFile(const std::string& path, SettingTable& table) {
+bool LoadSettingFile(const std::string& path, SettingTable& table, JobConsole& console) {
   std::string content;
   const bool opened = ReadTextModeFile(path, content);
-  ConsolePrintf("Load Setting File : %s\r\n", path.c_str());
+  console.Printf("Load Setting File : %s\r\n", path.c_str());
   if (!opened) {
-    ConsolePrintf("File open failed. %s\r\n", path.c_str());
+    console.Printf("File open failed. %s\r\n", path.c_str());
     return false;
   }
 
@@ -68,11 +68,15 @@ bool LoadSettingFile(const std::string& path, SettingTable& table) {
 
   if (table.names.size() == table.values.size() &&
       table.values.size() == table.descriptions.size()) {
-    ConsoleWrite("Load Complete.\r\n");
+    console.Write("Load Complete.\r\n");
     return true;
   }
-  ConsoleWrite("Load Failed.\r\n");
+  console.Write("Load Failed.\r\n");
   return false;
+}
+
+bool LoadSettingFile(const std::string& path, SettingTable& table) {
+  return LoadSettingFile(path, table, ActiveConsole());
 }
 
 }  // namespace pellux

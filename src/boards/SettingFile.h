@@ -5,6 +5,8 @@
 
 namespace pellux {
 
+class JobConsole;
+
 // Parameters of a servo drive setting file: entry i of each list belongs to
 // the i-th parameter line.
 struct SettingTable {
@@ -20,6 +22,8 @@ struct SettingTable {
 // The reader is deliberately literal, since existing setting files were
 // written against it: a value ends only at a separator, so a line that ends
 // right after its value runs on into the next line; a byte 0xFF ends the file.
+bool LoadSettingFile(const std::string& path, SettingTable& table, JobConsole& console);
+// The same, printing to the active console.
 bool LoadSettingFile(const std::string& path, SettingTable& table);
 
 }  // namespace pellux

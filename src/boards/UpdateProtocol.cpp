@@ -6,7 +6,7 @@
 
 namespace pellux {
 
-UpdateProtocol::UpdateProtocol() = default;
+UpdateProtocol::UpdateProtocol(const CancelToken& cancel) : SerialCommunication(cancel) {}
 
 UpdateProtocol::~UpdateProtocol() {
   Close();
@@ -24,8 +24,8 @@ bool UpdateProtocol::IsStarted() const {
   return started_;
 }
 
-bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel,
-                                      std::chrono::milliseconds timeout) {
+bool UpdateProtocol::WaitUntilStarted(std::chrono::milliseconds timeout) {
+  const CancelToken& cancel = Cancellation();
   std::unique_lock guard(lock_);
   const auto ready = [this] { return started_ || LineLost(); };
   const bool woken = timeout == std::chrono::milliseconds::max()
@@ -34,8 +34,8 @@ bool UpdateProtocol::WaitUntilStarted(const CancelToken& cancel,
   return woken && started_;
 }
 
-AnswerCode UpdateProtocol::WaitForAnswer(const CancelToken& cancel,
-                                         std::chrono::milliseconds timeout) {
+AnswerCode UpdateProtocol::WaitForAnswer(std::chrono::milliseconds timeout) {
+  const CancelToken& cancel = Cancellation();
   std::unique_lock guard(lock_);
   const auto ready = [this] { return lastCode_ != AnswerCode::NoAnswer || LineLost(); };
   const bool woken = timeout == std::chrono::milliseconds::max()

@@ -10,14 +10,13 @@
 
 namespace pellux {
 
-class CancelToken;
-
 // Listens to the control board in its upgrade mode: notices the board's 'C',
 // answers the blocks the board sends, and posts the board's answers (EOT,
-// ACK, NAK, CAN) for the job thread. The job thread sleeps on this state.
+// ACK, NAK, CAN) for the job thread. The job thread sleeps on this state
+// until an answer comes or the port's token is cancelled.
 class UpdateProtocol : public SerialCommunication {
  public:
-  UpdateProtocol();
+  explicit UpdateProtocol(const CancelToken& cancel);
   ~UpdateProtocol() override;
 
   // The last posted answer, set back to NoAnswer in the same step.
@@ -26,12 +25,10 @@ class UpdateProtocol : public SerialCommunication {
 
   // Sleeps until the board has announced upgrade mode; false when cancelled
   // or the line was lost. Waits at most `timeout` (then false as well).
-  bool WaitUntilStarted(const CancelToken& cancel,
-                        std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
+  bool WaitUntilStarted(std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
   // Sleeps until an answer is posted and takes it; NoAnswer when cancelled,
   // when the line was lost, or after `timeout`.
-  AnswerCode WaitForAnswer(const CancelToken& cancel,
-                           std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
+  AnswerCode WaitForAnswer(std::chrono::milliseconds timeout = std::chrono::milliseconds::max());
   // Bytes that arrived before the board's 'C' (start-up text, or noise).
   size_t BytesBeforeStart() const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Cancellation.h"
 #include "serial/LineMessages.h"
 
 namespace pellux {
@@ -79,7 +80,7 @@ void Mark(CommandSet& set, uint8_t code) {
 }
 }  // namespace
 
-BootloaderLink::BootloaderLink() {
+BootloaderLink::BootloaderLink(const CancelToken& cancel) : port_(cancel) {
   port_.portNumber = 1;
   port_.baudRate = 115200;
   port_.dataBits = 8;
@@ -101,7 +102,8 @@ std::string BootloaderLink::lineProblemText() const {
 }
 
 BootloaderLink& TheBootloaderLink() {
-  static BootloaderLink link;
+  static const CancelToken idle;
+  static BootloaderLink link(idle);
   return link;
 }
 

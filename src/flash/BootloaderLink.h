@@ -9,6 +9,8 @@
 
 namespace pellux {
 
+class CancelToken;
+
 // Result codes of the bootloader link.
 namespace linkresult {
 inline constexpr uint8_t kOk = 0;
@@ -54,12 +56,18 @@ struct TargetInfo {
 
 // The one link to the STM32 ROM bootloader over the serial line. Every
 // operation returns a result code of linkresult; none throws. Reads honour
-// the port's time-outs and end early when the job is cancelled (kNoReply).
+// the port's time-outs and end early once the link's token is cancelled
+// (kNoReply).
 class BootloaderLink {
  public:
-  BootloaderLink();
+  explicit BootloaderLink(const CancelToken& cancel);
   BootloaderLink(const BootloaderLink&) = delete;
   BootloaderLink& operator=(const BootloaderLink&) = delete;
+
+  // The token the port's waits observe from now on; each run of the flash
+  // loader hands the process-wide link its own.
+  void setCancellation(const CancelToken& cancel) { port_.SetCancellation(cancel); }
+  const CancelToken& cancellation() const { return port_.Cancellation(); }
 
   void clearTargetInfo();
   uint8_t setPortSettings(int portNumber, int baudRate, int dataBits, int parity, float stopBits);
@@ -133,7 +141,7 @@ class BootloaderLink {
   TargetInfo target_;
 };
 
-// The process-wide link.
+// The process-wide link. Between runs of the flash loader nothing cancels it.
 BootloaderLink& TheBootloaderLink();
 
 }  // namespace pellux

@@ -141,12 +141,21 @@ std::string ProgramDirectory() {
   return exe.parent_path().string() + "/";
 }
 
-// Prints the prompt and waits for one key; false at the end of input or
-// when the job is cancelled.
-bool PressAnyKey() {
-  ConsoleWrite("\n Press any key to continue ...\n");
-  return ConsoleReadKey() != -1;
-}
+// Hands the link a run's token for as long as the run lasts.
+class LinkCancellation {
+ public:
+  LinkCancellation(BootloaderLink& link, const CancelToken& cancel)
+      : link_(link), previous_(link.cancellation()) {
+    link_.setCancellation(cancel);
+  }
+  ~LinkCancellation() { link_.setCancellation(previous_); }
+  LinkCancellation(const LinkCancellation&) = delete;
+  LinkCancellation& operator=(const LinkCancellation&) = delete;
+
+ private:
+  BootloaderLink& link_;
+  const CancelToken& previous_;
+};
 
 // What a -d step downloads, from the run's settings and its sub-options.
 struct DownloadRequest {
@@ -159,7 +168,9 @@ struct DownloadRequest {
 // One pass over the argument list with fresh settings.
 class FlashLoaderRun {
  public:
-  FlashLoaderRun(int count, const char* const* texts) : link_(TheBootloaderLink()) {
+  FlashLoaderRun(int count, const char* const* texts, BootloaderLink& link,
+                 const CancelToken& cancel, JobConsole& console)
+      : link_(link), cancel_(cancel), console_(console) {
     for (int i = 0; i < count; ++i) texts_.emplace_back(texts[i] ? texts[i] : "");
   }
 
@@ -187,7 +198,8 @@ class FlashLoaderRun {
   Outcome Protect(const std::vector<SubOption>& subs);
   Outcome OptionBytes(const std::vector<SubOption>& subs);
   bool WritableImageName(const std::string& fileName);
-  bool Settle() { return CancellableSleep(kSettleMs); }
+  bool Settle() { return cancel_.SleepFor(std::chrono::milliseconds(kSettleMs)); }
+  bool PressAnyKey();
   void Resynchronise();
   void ReopenAndResynchronise();
   bool HaveMap();
@@ -196,6 +208,8 @@ class FlashLoaderRun {
   }
 
   BootloaderLink& link_;
+  const CancelToken& cancel_;
+  JobConsole& console_;
   std::vector<std::string> texts_;
   // Position of the first text after the option being executed.
   size_t next_ = 1;
@@ -221,45 +235,52 @@ class FlashLoaderRun {
   uint8_t version_ = 0;
 };
 
+// Prints the prompt and waits for one key; false at the end of input or
+// once cancelled.
+bool FlashLoaderRun::PressAnyKey() {
+  console_.Write("\n Press any key to continue ...\n");
+  return console_.ReadKey(cancel_) != -1;
+}
+
 void FlashLoaderRun::ResultLine(const char* text, bool ok) {
   if (!ok) stepFailed_ = true;
-  ConsolePrintf(ok ? "%s \t\t\t\t [OK] \n" : "%s \t\t\t\t [KO] \n", text);
+  console_.Printf(ok ? "%s \t\t\t\t [OK] \n" : "%s \t\t\t\t [KO] \n", text);
 }
 
 void FlashLoaderRun::TransferLine(const char* text, size_t index, uint32_t address, uint32_t size,
                                   bool ok) {
   if (index == 0 && address == 0 && size == 0) return ResultLine(text, ok);
   if (!ok) stepFailed_ = true;
-  ConsolePrintf(ok ? "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [OK] \n"
-                   : "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [KO] \n",
-                text, int(index), address, size / 1024.0);
+  console_.Printf(ok ? "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [OK] \n"
+                     : "%s \t page %i \t @0x %8X \t size %.2f(KB) \t [KO] \n",
+                  text, int(index), address, size / 1024.0);
 }
 
 Outcome FlashLoaderRun::Fail() {
   ClosePortIfOpen();
   // A stopped job has nobody to wait for.
-  if (!JobCancelled()) PressAnyKey();
+  if (!cancel_.IsCancelled()) PressAnyKey();
   return Outcome::Failed;
 }
 
 Outcome FlashLoaderRun::BadParameter(const std::string& text) {
-  ConsolePrintf("bad parameter [%s] \n", text.c_str());
+  console_.Printf("bad parameter [%s] \n", text.c_str());
   return Fail();
 }
 
 Outcome FlashLoaderRun::Execute() {
   size_t i = 1;
   while (i < texts_.size()) {
-    if (JobCancelled()) return Fail();
+    if (cancel_.IsCancelled()) return Fail();
     const std::string option = texts_[i++];
     if (!IsFlashLoaderOption(option)) {
       // Every position holds an option; the list ends here, as a failure.
-      ConsolePrintf("bad parameter [%s] \n", option.c_str());
+      console_.Printf("bad parameter [%s] \n", option.c_str());
       ClosePortIfOpen();
       return Outcome::Failed;
     }
     if (option == "-?") {
-      printFlashLoaderUsage();
+      printFlashLoaderUsage(console_);
       break;
     }
     // -v takes nothing; the next position must hold an option again.
@@ -325,8 +346,8 @@ Outcome FlashLoaderRun::Connect(const std::vector<SubOption>& subs) {
   link_.setTimeout(kConnectTimeoutMs);
   if (opened != linkresult::kOk && opened != linkresult::kAlreadyOpen) {
     ResultLine("Opening Port", false);
-    ConsoleWrite("Cannot open the com port, the port may \n be used by another application \n");
-    if (!link_.openFailureText().empty()) ConsoleWrite(link_.openFailureText() + "\n");
+    console_.Write("Cannot open the com port, the port may \n be used by another application \n");
+    if (!link_.openFailureText().empty()) console_.Write(link_.openFailureText() + "\n");
     return Fail();
   }
   ResultLine("Opening Port", true);
@@ -362,7 +383,7 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
   const std::string path = "./" + name + ".map";
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
-    ConsolePrintf("This version is not intended to support the <%s> target\n", name.c_str());
+    console_.Printf("This version is not intended to support the <%s> target\n", name.c_str());
     return Fail();
   }
   uint16_t sectorCount = 0, packetSize = 0x100;
@@ -370,18 +391,18 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
   DeviceMap map;
   if (readDeviceMap(path, sectorCount, packetSize, nullptr, pagesPerSector) != kImageSuccess ||
       readDeviceMap(path, sectorCount, packetSize, &map, pagesPerSector) != kImageSuccess) {
-    ConsolePrintf("This version is not intended to support the <%s> target\n", name.c_str());
+    console_.Printf("This version is not intended to support the <%s> target\n", name.c_str());
     return Fail();
   }
   // A packet size the link cannot carry would wrap around on the wire.
   if (!IsUsablePacketSize(packetSize)) {
-    ConsoleWrite(UnusablePacketSizeMessage(packetSize));
+    console_.Write(UnusablePacketSizeMessage(packetSize));
     return Fail();
   }
   // Sectors read from a damaged map must not reach the erase, upload or
   // download steps (a size of FFFFFFFF would be allocated whole).
   if (const std::string reason = ImplausibleSectorReason(map); !reason.empty()) {
-    ConsoleWrite(ImplausibleMapMessage(path, reason));
+    console_.Write(ImplausibleMapMessage(path, reason));
     return Fail();
   }
   mapPath_ = path;
@@ -389,19 +410,19 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
   link_.setPacketSize(uint8_t(packetSize));
 
   const uint8_t synced = link_.initBootloader();
-  if (synced != linkresult::kOk && JobCancelled()) return Fail();
+  if (synced != linkresult::kOk && cancel_.IsCancelled()) return Fail();
   if (synced != linkresult::kOk) {
     ResultLine("Activating device", false);
     if (synced == linkresult::kUnknownSync) {
       link_.closePort();
-      ConsoleWrite("Unrecognized device... Please, reset your device then try again \n");
-      ConsoleWrite("Please, reset your device then press any key to continue \n");
+      console_.Write("Unrecognized device... Please, reset your device then try again \n");
+      console_.Write("Please, reset your device then press any key to continue \n");
     } else {
-      ConsoleWrite(
+      console_.Write(
           "No response from the target, the Boot loader can not be started. \nPlease, verify the "
           "boot mode configuration, reset your device then try again. \n");
       link_.closePort();
-      ConsoleWrite("Please, reset your device then then press any key to continue \n");
+      console_.Write("Please, reset your device then then press any key to continue \n");
     }
     // End of input or cancellation must not restart for ever.
     return PressAnyKey() ? Outcome::Restart : Outcome::Failed;
@@ -431,7 +452,7 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
 
 bool FlashLoaderRun::HaveMap() {
   if (map_) return true;
-  ConsoleWrite("No device map: activate the device with -i device_name first \n");
+  console_.Write("No device map: activate the device with -i device_name first \n");
   return false;
 }
 
@@ -441,7 +462,7 @@ Outcome FlashLoaderRun::CheckRoutineFile() {
   const CIni ini(mapPath_);
   if (!ini.HasKey("Product", version.c_str())) {
     if (ini.GetUInt("Product", "family", 0, 10) == 3)
-      ConsoleWrite(
+      console_.Write(
           "\n!WARNING the erase or download operation may fail \n EW routines file is missing\n");
     return Outcome::Done;
   }
@@ -451,7 +472,7 @@ Outcome FlashLoaderRun::CheckRoutineFile() {
       FormatText("%s%s%s", ProgramDirectory().c_str(), "STM8_Routines/", file.c_str());
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {
-    ConsolePrintf(
+    console_.Printf(
         "\n!WARNING the erase or download operation may fail \n EW routines file is missing "
         "[%s]\n",
         path.c_str());
@@ -459,7 +480,7 @@ Outcome FlashLoaderRun::CheckRoutineFile() {
   }
   std::unique_ptr<CFirmImage> routines;
   if (loadImageFile(path, routines) != kImageSuccess) {
-    ConsoleWrite("Unable to load data from this file " + path + " ...\n");
+    console_.Write("Unable to load data from this file " + path + " ...\n");
     if (link_.isPortOpen()) link_.closePort();
     PressAnyKey();
     return Outcome::RoutineUnloadable;
@@ -469,7 +490,7 @@ Outcome FlashLoaderRun::CheckRoutineFile() {
   if (!Settle()) return Fail();
   for (const ImageElement& element : routines->elements) {
     if (link_.verify(element.address, element.data, false) != linkresult::kOk) {
-      ConsolePrintf(
+      console_.Printf(
           "%s at address :0x%X. \n%s \nPlease disable the write protection then try agin.\n",
           "Data not matching ", element.address, "The page may be write protected.");
       return Fail();
@@ -484,7 +505,7 @@ Outcome FlashLoaderRun::Erase(const std::vector<SubOption>& subs) {
   erased_ = true;
   if (Outcome later = CheckLaterDownload(); later != Outcome::Done) return later;
   if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
-  ConsoleWrite("\n ERASING ... \n");
+  console_.Write("\n ERASING ... \n");
   for (const SubOption& sub : subs) {
     if (sub.name == "--all") {
       ResultLine("erasing all pages", link_.erase(0xFFFF, {}) == linkresult::kOk);
@@ -492,12 +513,12 @@ Outcome FlashLoaderRun::Erase(const std::vector<SubOption>& subs) {
     }
     const uint32_t count = ParseDecimal(sub.values[0]);
     std::vector<uint16_t> codes;
-    ConsolePrintf("\nerasing %i sectors : ", int(count));
+    console_.Printf("\nerasing %i sectors : ", int(count));
     for (uint32_t n = 1; n <= count; ++n) {
       codes.push_back(uint16_t(ParseDecimal(sub.values[n])));
-      ConsolePrintf("<%i>", int(codes.back()));
+      console_.Printf("<%i>", int(codes.back()));
     }
-    ConsoleWrite("\n");
+    console_.Write("\n");
     if (count > 0xFFFE || link_.erase(uint16_t(count), codes) != linkresult::kOk) {
       ResultLine("erasing", false);
       return Fail();
@@ -529,7 +550,7 @@ Outcome FlashLoaderRun::Upload(const std::vector<SubOption>& subs) {
     if (sub.name == "--fn") fileName_ = sub.values[0];
   // The format comes from the name: refuse it before reading the whole flash.
   if (!WritableImageName(fileName_)) return Fail();
-  ConsoleWrite("\n UPLOADING ... \n\n");
+  console_.Write("\n UPLOADING ... \n\n");
   if (!HaveMap()) return Fail();
   std::unique_ptr<CFirmImage> image;
   if (createImageFromMap(*map_, image) != kImageSuccess) return Fail();
@@ -541,22 +562,23 @@ Outcome FlashLoaderRun::Upload(const std::vector<SubOption>& subs) {
   }
   std::error_code error;
   if (!std::filesystem::exists(fileName_, error)) {
-    ConsolePrintf("file %s does not exist .. Creating file\n", fileName_.c_str());
+    console_.Printf("file %s does not exist .. Creating file\n", fileName_.c_str());
     std::ofstream created(fileName_);
   }
-  ConsoleWrite("Writing data ...\n");
+  console_.Write("Writing data ...\n");
   if (saveImageFile(fileName_, *image) != kImageSuccess) {
-    ConsolePrintf("cannot write to file %s \n", fileName_.c_str());
+    console_.Printf("cannot write to file %s \n", fileName_.c_str());
     return Fail();
   }
-  ConsolePrintf("\n Uploaded data is dumped on %s\n", fileName_.c_str());
+  console_.Printf("\n Uploaded data is dumped on %s\n", fileName_.c_str());
   return Outcome::Done;
 }
 
 bool FlashLoaderRun::WritableImageName(const std::string& fileName) {
   if (IsImageFileName(fileName)) return true;
-  ConsolePrintf("cannot write to file %s : name it .hex, .s19, .srec, .s28, .s37, .mot or .bin \n",
-                fileName.c_str());
+  console_.Printf(
+      "cannot write to file %s : name it .hex, .s19, .srec, .s28, .s37, .mot or .bin \n",
+      fileName.c_str());
   return false;
 }
 
@@ -574,7 +596,7 @@ DownloadRequest FlashLoaderRun::RequestOf(const std::vector<SubOption>& subs) co
 bool FlashLoaderRun::DownloadFileExists(const std::string& fileName) {
   std::error_code error;
   if (!fileName.empty() && std::filesystem::is_regular_file(fileName, error)) return true;
-  ConsolePrintf("file does not exist %s \n", fileName.c_str());
+  console_.Printf("file does not exist %s \n", fileName.c_str());
   return false;
 }
 
@@ -582,7 +604,7 @@ bool FlashLoaderRun::DownloadFileExists(const std::string& fileName) {
 Outcome FlashLoaderRun::LoadDownloadImage(const DownloadRequest& request,
                                           std::unique_ptr<CFirmImage>& image) {
   if (loadImageFile(request.fileName, image) != kImageSuccess) {
-    ConsolePrintf("cannot open file %s \n", request.fileName.c_str());
+    console_.Printf("cannot open file %s \n", request.fileName.c_str());
     return Fail();
   }
   // A binary file has no addresses of its own: it goes to the --a address.
@@ -596,7 +618,7 @@ Outcome FlashLoaderRun::LoadDownloadImage(const DownloadRequest& request,
   const bool nothing = std::all_of(image->elements.begin(), image->elements.end(),
                                    [](const ImageElement& element) { return element.size == 0; });
   if (nothing) {
-    ConsolePrintf(
+    console_.Printf(
         "file %s holds no data for the flash of this device; nothing was erased or written: "
         "check that the file is made for this device \n",
         request.fileName.c_str());
@@ -615,7 +637,7 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     for (MapSector& sector : map_->sectors) sector.selected = true;
   if (!DownloadFileExists(fileName_)) return Fail();
   if (Outcome routine = CheckRoutineFile(); routine != Outcome::Done) return routine;
-  ConsoleWrite("\n DOWNLOADING ... \n\n");
+  console_.Write("\n DOWNLOADING ... \n\n");
   std::unique_ptr<CFirmImage> image;
   if (Outcome loaded = LoadDownloadImage(request, image); loaded != Outcome::Done) return loaded;
 
@@ -623,10 +645,10 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("downloading", index, element.address, element.size, ok);
-    if (!ok && JobCancelled()) return Fail();
+    if (!ok && cancel_.IsCancelled()) return Fail();
     // A silent target or a dead line is no matter of protection.
     if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
-      ConsoleWrite(problem);
+      console_.Write(problem);
       return Fail();
     }
     if (!ok) {
@@ -636,14 +658,14 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
     }
   }
   if (!verify_) return Outcome::Done;
-  ConsoleWrite("\n VERIFYING ... \n\n");
+  console_.Write("\n VERIFYING ... \n\n");
   for (size_t index = 0; index < image->elements.size(); ++index) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
     TransferLine("verifying", index, element.address, element.size, ok);
-    if (!ok && JobCancelled()) return Fail();
+    if (!ok && cancel_.IsCancelled()) return Fail();
     if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
-      ConsoleWrite(problem);
+      console_.Write(problem);
       return Fail();
     }
     if (!ok) {
@@ -660,10 +682,10 @@ Outcome FlashLoaderRun::Run(const std::vector<SubOption>& subs) {
     address_ = map_ && !map_->sectors.empty() ? map_->sectors.front().address : 0;
     if (!sub.values.empty()) address_ = HexValue(sub);
     if (link_.go(address_) == linkresult::kOk) {
-      ConsoleWrite("Your code is running...\n");
+      console_.Write("Your code is running...\n");
     } else {
       stepFailed_ = true;
-      ConsoleWrite("run fails \n");
+      console_.Write("run fails \n");
     }
   }
   return Outcome::Done;
@@ -676,7 +698,7 @@ void FlashLoaderRun::Resynchronise() {
 
 Outcome FlashLoaderRun::Protect(const std::vector<SubOption>& subs) {
   for (const SubOption& sub : subs) {
-    if (JobCancelled()) return Fail();
+    if (cancel_.IsCancelled()) return Fail();
     if (sub.name == "--erp") {
       ResultLine("enabling read protection", link_.readoutProtect() == linkresult::kOk);
       Resynchronise();
@@ -689,13 +711,13 @@ Outcome FlashLoaderRun::Protect(const std::vector<SubOption>& subs) {
       Resynchronise();
     } else if (sub.name == "--ewp") {
       const uint32_t count = ParseDecimal(sub.values[0]);
-      ConsolePrintf("\nenabling write protection %i sectors : ", int(count));
+      console_.Printf("\nenabling write protection %i sectors : ", int(count));
       std::vector<uint8_t> codes;
       for (uint32_t n = 1; n <= count; ++n) {
         codes.push_back(uint8_t(ParseDecimal(sub.values[n])));
-        ConsolePrintf("<%i>", int(codes.back()));
+        console_.Printf("<%i>", int(codes.back()));
       }
-      ConsoleWrite("\n");
+      console_.Write("\n");
       ResultLine("enabling write protection", link_.writeProtect(codes) == linkresult::kOk);
       Resynchronise();
     } else if (sub.name == "--dwp") {
@@ -767,13 +789,13 @@ Outcome FlashLoaderRun::OptionBytes(const std::vector<SubOption>& subs) {
   } else {
     std::error_code error;
     if (fileName_.empty() || !std::filesystem::is_regular_file(fileName_, error)) {
-      ConsolePrintf("file does not exist %s \n", fileName_.c_str());
+      console_.Printf("file does not exist %s \n", fileName_.c_str());
       return Fail();
     }
     std::unique_ptr<CFirmImage> image;
     if (loadImageFile(fileName_, image) != kImageSuccess || image->elements.size() != 1 ||
         image->elements[0].data.size() < 16) {
-      ConsolePrintf("cannot open file %s \n", fileName_.c_str());
+      console_.Printf("cannot open file %s \n", fileName_.c_str());
       ResultLine("Setting Option bytes  data", false);
       return Outcome::Done;
     }
@@ -788,13 +810,16 @@ Outcome FlashLoaderRun::OptionBytes(const std::vector<SubOption>& subs) {
 }
 }  // namespace
 
-int runFlashLoader(int count, const char* const* texts) {
+int runFlashLoader(int count, const char* const* texts, const CancelToken& cancel,
+                   JobConsole& console) {
   if (count <= 1 || !texts) {
-    printFlashLoaderUsage();
+    printFlashLoaderUsage(console);
     return 0;
   }
+  BootloaderLink& link = TheBootloaderLink();
+  LinkCancellation bound(link, cancel);
   for (int restarts = 0;; ++restarts) {
-    FlashLoaderRun run(count, texts);
+    FlashLoaderRun run(count, texts, link, cancel, console);
     switch (run.Execute()) {
       case Outcome::Done:
         return 0;
@@ -804,9 +829,9 @@ int runFlashLoader(int count, const char* const* texts) {
         return -1;
       case Outcome::Restart:
         // Every setting back to its default; the whole list again.
-        if (JobCancelled()) return 1;
+        if (cancel.IsCancelled()) return 1;
         if (restarts == kMaxActivationRestarts) {
-          ConsolePrintf(
+          console.Printf(
               "The target did not answer in %d attempts: check the cable, the port and the boot "
               "mode switch, then run the update again.\n",
               kMaxActivationRestarts + 1);
@@ -815,6 +840,10 @@ int runFlashLoader(int count, const char* const* texts) {
         break;
     }
   }
+}
+
+int runFlashLoader(int count, const char* const* texts) {
+  return runFlashLoader(count, texts, JobCancellation(), ActiveConsole());
 }
 
 }  // namespace pellux

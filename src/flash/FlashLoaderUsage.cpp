@@ -3,7 +3,7 @@
 
 namespace pellux {
 
-void printFlashLoaderUsage() {
+void printFlashLoaderUsage(JobConsole& console) {
   static const char* const kLines[] = {
       "PUpdate UART Flash Loader command line v1.0 \n\n",
       " Usage : \n\n",
@@ -49,7 +49,11 @@ void printFlashLoaderUsage() {
       "     --set --vals --OPB hex_val : set the specified option byte; OPB in: User, \n",
       "                                  RDP, Data0, Data1, WRP0, WRP1, WRP2, WRP3 \n",
   };
-  for (const char* line : kLines) ConsoleWrite(line);
+  for (const char* line : kLines) console.Write(line);
+}
+
+void printFlashLoaderUsage() {
+  printFlashLoaderUsage(ActiveConsole());
 }
 
 }  // namespace pellux

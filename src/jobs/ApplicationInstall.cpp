@@ -21,22 +21,22 @@ bool Exists(const fs::path& path) {
 }
 
 // Refuses a package that could not be installed whole, before anything moves.
-bool CheckPackage(const std::string& packagePath, ZipArchive& archive) {
+bool CheckPackage(const std::string& packagePath, ZipArchive& archive, JobConsole& console) {
   std::string why;
   if (!archive.Open(packagePath, why)) {
-    ConsolePrintf("Cannot install \"%s\": %s. Nothing was changed.\r\n", packagePath.c_str(),
-                  why.c_str());
+    console.Printf("Cannot install \"%s\": %s. Nothing was changed.\r\n", packagePath.c_str(),
+                   why.c_str());
     return false;
   }
   if (archive.Count() == 0) {
-    ConsolePrintf("Cannot install \"%s\": the package holds no files. Nothing was changed.\r\n",
-                  packagePath.c_str());
+    console.Printf("Cannot install \"%s\": the package holds no files. Nothing was changed.\r\n",
+                   packagePath.c_str());
     return false;
   }
   for (int i = 0; i < archive.Count(); ++i) {
     const ZipItemInfo& item = archive.Item(i);
     if (!item.attributes.directory && item.name.empty()) {
-      ConsolePrintf(
+      console.Printf(
           "Cannot install \"%s\": the item \"%s\" has no usable name. Nothing was changed.\r\n",
           packagePath.c_str(), item.storedName.c_str());
       return false;
@@ -48,19 +48,20 @@ bool CheckPackage(const std::string& packagePath, ZipArchive& archive) {
 // One install: what it moved and made, so that a failure can put it back.
 class Installation {
  public:
-  explicit Installation(fs::path directory) : directory_(std::move(directory)) {}
+  Installation(fs::path directory, const CancelToken& cancel, JobConsole& console)
+      : directory_(std::move(directory)), cancel_(cancel), console_(console) {}
 
   bool MoveOldAside(std::time_t now) {
     std::error_code ec;
     if (!Exists(directory_)) return true;
     if (!fs::is_directory(directory_, ec)) {
-      ConsolePrintf("Cannot install: %s is not a folder. Nothing was changed.\r\n",
-                    directory_.c_str());
+      console_.Printf("Cannot install: %s is not a folder. Nothing was changed.\r\n",
+                      directory_.c_str());
       return false;
     }
     const fs::path backup = BackupDirectoryFor(directory_, now);
     if (Exists(backup)) {
-      ConsolePrintf(
+      console_.Printf(
           "Cannot move the previous installation aside: %s already exists. Nothing was "
           "changed.\r\n",
           backup.c_str());
@@ -68,7 +69,7 @@ class Installation {
     }
     fs::rename(directory_, backup, ec);
     if (ec) {
-      ConsolePrintf(
+      console_.Printf(
           "Cannot move the previous installation %s aside to %s: %s. Nothing was "
           "changed.\r\n",
           directory_.c_str(), backup.c_str(), ec.message().c_str());
@@ -82,7 +83,7 @@ class Installation {
     std::error_code ec;
     fs::create_directories(directory_, ec);
     if (!fs::is_directory(directory_, ec)) {
-      ConsolePrintf("Cannot create the installation directory %s.\r\n", directory_.c_str());
+      console_.Printf("Cannot create the installation directory %s.\r\n", directory_.c_str());
       return false;
     }
     created_ = true;
@@ -94,16 +95,16 @@ class Installation {
     const int count = archive.Count();
     for (int i = 0; i < count; ++i) {
       std::string why;
-      if (JobCancelled() || !archive.Extract(i, why)) {
-        if (JobCancelled()) {
-          ConsoleWrite("\r\nInstallation cancelled.\r\n");
+      if (cancel_.IsCancelled() || !archive.Extract(i, cancel_, why)) {
+        if (cancel_.IsCancelled()) {
+          console_.Write("\r\nInstallation cancelled.\r\n");
         } else {
-          ConsolePrintf("\r\nCannot extract \"%s\": %s.\r\n", archive.Item(i).storedName.c_str(),
-                        why.c_str());
+          console_.Printf("\r\nCannot extract \"%s\": %s.\r\n", archive.Item(i).storedName.c_str(),
+                          why.c_str());
         }
         return false;
       }
-      ConsolePrintf("Extracting %d/%d..\r", i + 1, count);
+      console_.Printf("Extracting %d/%d..\r", i + 1, count);
     }
     return true;
   }
@@ -123,8 +124,8 @@ class Installation {
                  ec);
       }
       if (ec) {
-        ConsolePrintf("\r\nCannot put back %s from %s: %s.\r\n", folder, backup_.c_str(),
-                      ec.message().c_str());
+        console_.Printf("\r\nCannot put back %s from %s: %s.\r\n", folder, backup_.c_str(),
+                        ec.message().c_str());
         return false;
       }
     }
@@ -136,37 +137,45 @@ class Installation {
     std::error_code ec;
     if (created_) fs::remove_all(directory_, ec);
     if (ec) {
-      ConsolePrintf("The partly installed application remains in %s.\r\n", directory_.c_str());
+      console_.Printf("The partly installed application remains in %s.\r\n", directory_.c_str());
     }
     if (backup_.empty()) {
-      if (!ec) ConsoleWrite("Nothing was installed.\r\n");
+      if (!ec) console_.Write("Nothing was installed.\r\n");
       return;
     }
     if (!ec) fs::rename(backup_, directory_, ec);
     if (ec) {
-      ConsolePrintf("The previous installation is kept whole in %s.\r\n", backup_.c_str());
+      console_.Printf("The previous installation is kept whole in %s.\r\n", backup_.c_str());
     } else {
-      ConsolePrintf("The previous installation has been put back in %s.\r\n", directory_.c_str());
+      console_.Printf("The previous installation has been put back in %s.\r\n", directory_.c_str());
     }
   }
 
  private:
   fs::path directory_;
+  const CancelToken& cancel_;
+  JobConsole& console_;
   fs::path backup_;
   bool created_ = false;
 };
 }  // namespace
 
-bool InstallApplication(const std::string& packagePath) {
-  return InstallApplication(packagePath, ApplicationDirectory(), std::time(nullptr));
+bool InstallApplication(const std::string& packagePath, const CancelToken& cancel,
+                        JobConsole& console) {
+  return InstallApplication(packagePath, ApplicationDirectory(), std::time(nullptr), cancel,
+                            console);
 }
 
-bool InstallApplication(const std::string& packagePath, const fs::path& directory,
-                        std::time_t now) {
-  ZipArchive archive;
-  if (!CheckPackage(packagePath, archive)) return false;
+bool InstallApplication(const std::string& packagePath) {
+  return InstallApplication(packagePath, JobCancellation(), ActiveConsole());
+}
 
-  Installation installation(directory);
+bool InstallApplication(const std::string& packagePath, const fs::path& directory, std::time_t now,
+                        const CancelToken& cancel, JobConsole& console) {
+  ZipArchive archive;
+  if (!CheckPackage(packagePath, archive, console)) return false;
+
+  Installation installation(directory, cancel, console);
   if (!installation.MoveOldAside(now)) return false;
   if (!installation.CreateFresh() || !installation.Extract(archive) ||
       !installation.RestoreKeptFolders()) {
@@ -175,7 +184,7 @@ bool InstallApplication(const std::string& packagePath, const fs::path& director
     return false;
   }
   archive.Close();
-  ConsoleWrite("\r\nComplete.\r\n");
+  console.Write("\r\nComplete.\r\n");
   return true;
 }
 

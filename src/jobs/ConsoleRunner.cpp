@@ -52,7 +52,7 @@ ConsoleHost* SetConsoleHost(ConsoleHost* host) {
   return installedHost.exchange(host, std::memory_order_acq_rel);
 }
 
-bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEnding ending) {
+bool RunInConsole(const JobBody& job, std::string_view name, RunEnding ending) {
   std::lock_guard runLock(runMutex);
   ConsoleHost& host = ActiveConsoleHost();
   CancelToken& cancel = JobCancellation();
@@ -65,7 +65,7 @@ bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEn
   std::atomic<bool> finished{false};
   bool jobResult = false;
   std::thread worker([&] {
-    jobResult = job();
+    jobResult = job(cancel, console);
     finished.store(true, std::memory_order_release);
     host.NotifyJobEnded();
   });
@@ -86,9 +86,17 @@ bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEn
   return result;
 }
 
+bool RunInConsole(const std::function<bool()>& job, std::string_view name, RunEnding ending) {
+  return RunInConsole([&job](const CancelToken&, JobConsole&) { return job(); }, name, ending);
+}
+
 bool RunJobInConsole(int argc, const char* const* argv) {
   const std::string name = argc > 0 && argv && argv[0] ? ParseJobSpec(argv[0]).name : "";
-  return RunInConsole([argc, argv] { return RunJob(argc, argv); }, name.empty() ? "JOB" : name);
+  return RunInConsole(
+      [argc, argv](const CancelToken& cancel, JobConsole& console) {
+        return RunJob(argc, argv, cancel, console);
+      },
+      name.empty() ? "JOB" : name);
 }
 
 }  // namespace pellux

@@ -23,23 +23,25 @@ void DeleteJobFile(const std::string& path) {
 
 // Downloads the list, picks or checks the file, downloads and verifies it.
 // Fills `file` and returns true when the job may go on.
-bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file) {
-  ConsoleWrite("\r\n");
-  ConsoleWrite("Checking firmware on internet.....\n");
-  const bool listDownloaded = DownloadFile(ListUrl(job.machine, job.listMode, true), kFileListName);
-  if (JobCancelled()) {
+bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file,
+                     const CancelToken& cancel, JobConsole& console) {
+  console.Write("\r\n");
+  console.Write("Checking firmware on internet.....\n");
+  const bool listDownloaded =
+      DownloadFile(ListUrl(job.machine, job.listMode, true), kFileListName, cancel, console);
+  if (cancel.IsCancelled()) {
     DeleteJobFile(kFileListName);
     return false;
   }
-  if (!listDownloaded) ConsoleWrite("File list download failed.\r\n");
+  if (!listDownloaded) console.Write("File list download failed.\r\n");
   const std::vector<std::string> lines = ReadLines(kFileListName);
   DeleteJobFile(kFileListName);
   if (lines.size() < 2 || lines[0] != "FileList") {
-    ConsoleWrite("Data file list is error.\r\n");
+    console.Write("Data file list is error.\r\n");
     return false;
   }
   for (const std::string& line : lines)
-    ConsolePrintf("%s\r\n", PrintableServerFileName(line).c_str());
+    console.Printf("%s\r\n", PrintableServerFileName(line).c_str());
 
   std::string chosen = lines[1];
   if (argc >= 2) {
@@ -48,66 +50,78 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
       listed = lines[i] == argv[1];
     }
     if (!listed) {
-      ConsoleWrite("Select file is not exist.\r\n");
+      console.Write("Select file is not exist.\r\n");
       return false;
     }
     chosen = argv[1];
   }
   // The name becomes a local file name and part of a URL.
   if (!IsSafeServerFileName(chosen)) {
-    ConsolePrintf("Refused unsafe file name from the server list: \"%s\"\r\n",
-                  PrintableServerFileName(chosen).c_str());
+    console.Printf("Refused unsafe file name from the server list: \"%s\"\r\n",
+                   PrintableServerFileName(chosen).c_str());
     return false;
   }
   // Only a safe name is ever handed back, even to be deleted.
   file = chosen;
-  if (!DownloadFile(DataUrl(job.machine, job.listMode, file), file)) {
-    if (JobCancelled()) return false;
-    ConsoleWrite("Data file download failed.\r\n");
+  if (!DownloadFile(DataUrl(job.machine, job.listMode, file), file, cancel, console)) {
+    if (cancel.IsCancelled()) return false;
+    console.Write("Data file download failed.\r\n");
   }
-  return CheckMd5(file, Md5Url(job.machine, job.listMode, file));
+  return CheckMd5(file, Md5Url(job.machine, job.listMode, file), cancel, console);
 }
 }  // namespace
 
-bool RunJob(int argc, const char* const* argv) {
+bool RunJob(int argc, const char* const* argv, const CancelToken& cancel, JobConsole& console) {
   if (argv == nullptr || argc < 1 || argv[0] == nullptr) return false;
   const bool local = argc > 2 && argv[2] != nullptr && std::strcmp(argv[2], "local") == 0;
 
   const JobSpec job = ParseJobSpec(argv[0]);
   if (!job.valid) {
-    ConsoleWrite("Running mode error.\r\n");
-    ConsoleReadKey();
+    console.Write("Running mode error.\r\n");
+    console.ReadKey(cancel);
     return false;
   }
   std::string label;
   if (!BannerLabel(job.mode, label)) {
-    ConsoleWrite("Unknown mode.\r\n");
+    console.Write("Unknown mode.\r\n");
     return false;
   }
-  ConsolePrintf("\r\n[ %s %smode ] - %s\r\n", job.mode.c_str(), label.c_str(), job.name.c_str());
+  console.Printf("\r\n[ %s %smode ] - %s\r\n", job.mode.c_str(), label.c_str(), job.name.c_str());
 
   std::string file;
   if (local) {
     file = argv[1] != nullptr ? argv[1] : "";
-  } else if (!FetchOnlineFile(job, argc, argv, file)) {
+  } else if (!FetchOnlineFile(job, argc, argv, file, cancel, console)) {
     // A stopped job leaves nothing behind; a file that failed its check stays.
-    if (JobCancelled() && !file.empty()) DeleteJobFile(file);
+    if (cancel.IsCancelled() && !file.empty()) DeleteJobFile(file);
     return false;
   }
 
-  const bool result = PerformUpdateStep(job, file);
+  const bool result = PerformUpdateStep(job, file, cancel, console);
   if (!local) DeleteJobFile(file);
   return result;
 }
 
-std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList) {
+bool RunJob(int argc, const char* const* argv) {
+  return RunJob(argc, argv, JobCancellation(), ActiveConsole());
+}
+
+std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList,
+                                         const CancelToken& cancel, JobConsole& console) {
   JobSpec job = ParseJobSpec(jobSpec);
   if (!job.valid) return {};
   const auto mode = FindMode(job.mode);
   if (!mode) return {};
   if (mode->sharedFolder) job.machine = ".";
-  if (!DownloadFile(ListUrl(job.machine, job.listMode, standardList), kFileListName)) return {};
+  if (!DownloadFile(ListUrl(job.machine, job.listMode, standardList), kFileListName, cancel,
+                    console)) {
+    return {};
+  }
   return ReadLines(kFileListName);
+}
+
+std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList) {
+  return ListServerFiles(jobSpec, standardList, JobCancellation(), ActiveConsole());
 }
 
 }  // namespace pellux

@@ -18,25 +18,32 @@ ModeTable MakeProgramModes() {
   ModeTable modes;
   auto add = [&modes](JobMode mode) { modes.push_back(std::move(mode)); };
   add({"FIRMWARE", "Firmware", true, "Update ", "FIRMWARE", false, true, kFirmwareFilter,
-       [](const JobSpec& job, const std::string& file) {
-         return updateControlBoard(job.port, file, false);
+       [](const JobSpec& job, const std::string& file, const CancelToken& cancel,
+          JobConsole& console) {
+         return updateControlBoard(job.port, file, false, cancel, console);
        }});
   add({"INITIALIZE", "Initialize", true, "", "FIRMWARE", false, false, kFirmwareFilter,
-       [](const JobSpec& job, const std::string& file) {
-         return updateControlBoard(job.port, file, true);
+       [](const JobSpec& job, const std::string& file, const CancelToken& cancel,
+          JobConsole& console) {
+         return updateControlBoard(job.port, file, true, cancel, console);
        }});
   add({"FPGA", "FPGA", true, "Update ", "FPGA", false, true, "FPGA Rom (*.BIN) | *.BIN||",
-       [](const JobSpec& job, const std::string& file) { return UpgradeFpga(job.port, file); }});
+       [](const JobSpec& job, const std::string& file, const CancelToken& cancel,
+          JobConsole& console) { return UpgradeFpga(job.port, file, cancel, console); }});
   add({"APPLICATION", "Application", true, "Install ", "APPLICATION", false, false,
        "Application (*.ZIP) | *.ZIP||",
-       [](const JobSpec&, const std::string& file) { return InstallApplication(file); }});
+       [](const JobSpec&, const std::string& file, const CancelToken& cancel, JobConsole& console) {
+         return InstallApplication(file, cancel, console);
+       }});
   add({"SERVO", "", true, "Drive Setting", "SERVO", false, true, "",
-       [](const JobSpec& job, const std::string& file) {
-         return RunDriveSetting({file, job.port, "9600"}) != 0;
+       [](const JobSpec& job, const std::string& file, const CancelToken& cancel,
+          JobConsole& console) {
+         return RunDriveSetting({file, job.port, "9600"}, cancel, console) != 0;
        }});
   add({"STEP", "", true, "Drive Setting", "STEP", false, true, "",
-       [](const JobSpec& job, const std::string& file) {
-         return RunImitation({file, job.port, "9600"}) != 0;
+       [](const JobSpec& job, const std::string& file, const CancelToken& cancel,
+          JobConsole& console) {
+         return RunImitation({file, job.port, "9600"}, cancel, console) != 0;
        }});
   add({"ETC", "", false, "", "ETC", true, true, "", nullptr});
   return modes;

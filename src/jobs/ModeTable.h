@@ -7,10 +7,14 @@
 
 namespace pellux {
 
+class CancelToken;
+class JobConsole;
 struct JobSpec;
 
-// Performs a job's update step on its file; true on success.
-using UpdateStepFunction = std::function<bool(const JobSpec& job, const std::string& file)>;
+// Performs a job's update step on its file; true on success. The step talks
+// to `console` and ends once `cancel` is cancelled.
+using UpdateStepFunction = std::function<bool(const JobSpec& job, const std::string& file,
+                                              const CancelToken& cancel, JobConsole& console)>;
 
 // Everything that differs by job mode, one row per mode.
 struct JobMode {

@@ -20,10 +20,11 @@ void OverrideUpdateStep(const std::string& mode, UpdateStepFunction step) {
   InstallModeTable(std::move(table));
 }
 
-bool PerformUpdateStep(const JobSpec& job, const std::string& file) {
+bool PerformUpdateStep(const JobSpec& job, const std::string& file, const CancelToken& cancel,
+                       JobConsole& console) {
   const auto mode = FindMode(job.mode);
-  if (mode && mode->step) return mode->step(job, file);
-  ConsolePrintf("Unknown mode.\r\n");
+  if (mode && mode->step) return mode->step(job, file, cancel, console);
+  console.Printf("Unknown mode.\r\n");
   return false;
 }
 

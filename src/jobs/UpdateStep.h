@@ -9,7 +9,8 @@ namespace pellux {
 
 // The one dispatch point from a job's mode to the step that performs it: the
 // step of the mode's row in the table in force.
-bool PerformUpdateStep(const JobSpec& job, const std::string& file);
+bool PerformUpdateStep(const JobSpec& job, const std::string& file, const CancelToken& cancel,
+                       JobConsole& console);
 
 // Replaces the step of one mode in the table in force (an empty function
 // restores the program's own). Used by tests that exercise the job driver

@@ -87,7 +87,7 @@ void ZipArchive::Close() {
   places_.clear();
 }
 
-bool ZipArchive::Extract(int index, std::string& error) {
+bool ZipArchive::Extract(int index, const CancelToken& cancel, std::string& error) {
   if (!IsOpen() || index < 0 || index >= Count()) {
     error = "there is no such item";
     return false;
@@ -110,14 +110,15 @@ bool ZipArchive::Extract(int index, std::string& error) {
   }
   if (!MakeParent(target, error) || !ClearTarget(target, error)) return false;
   if (item.attributes.symbolicLink) return ExtractLink(index, target, error);
-  return ExtractFile(index, target, error);
+  return ExtractFile(index, target, cancel, error);
 }
 
-bool ZipArchive::ExtractFile(int index, const fs::path& target, std::string& error) {
+bool ZipArchive::ExtractFile(int index, const fs::path& target, const CancelToken& cancel,
+                             std::string& error) {
   ExtractedFile out;
   if (!out.Create(target, error)) return false;
-  const auto write = [&out](std::string_view piece, std::string& why) {
-    if (JobCancelled()) {
+  const auto write = [&out, &cancel](std::string_view piece, std::string& why) {
+    if (cancel.IsCancelled()) {
       why = "cancelled";
       return false;
     }

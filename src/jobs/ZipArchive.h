@@ -11,6 +11,8 @@
 
 namespace pellux {
 
+class CancelToken;
+
 // A ZIP archive: our own reader of the central directory and local headers,
 // zlib inflating the deflated items. Open reads the whole central directory,
 // so a damaged list of items, encrypted items or unknown compression methods
@@ -34,15 +36,16 @@ class ZipArchive {
   void SetBaseDirectory(const std::filesystem::path& directory) { base_ = directory; }
 
   // Writes item `index` under the base directory at its cleaned name, with
-  // its attributes and times. A cancelled job stops it between pieces. On
-  // failure nothing of the item is left and `error` says why.
-  bool Extract(int index, std::string& error);
+  // its attributes and times. A cancellation of `cancel` stops it between
+  // pieces. On failure nothing of the item is left and `error` says why.
+  bool Extract(int index, const CancelToken& cancel, std::string& error);
 
   // Size of the pieces in which file data is written.
   static constexpr size_t kPieceSize = 16 * 1024;
 
  private:
-  bool ExtractFile(int index, const std::filesystem::path& target, std::string& error);
+  bool ExtractFile(int index, const std::filesystem::path& target, const CancelToken& cancel,
+                   std::string& error);
   bool ExtractLink(int index, const std::filesystem::path& target, std::string& error);
   bool ReadWholeItem(int index, size_t limit, std::string& data, std::string& error);
 

@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
   if (!usageOnly)
     runLog.emplace(VersionLine("FlashLoader"), LoggingConsoleHost::ClosingLineBy::Caller);
   const bool ok = RunInConsole(
-      [&] {
-        code = runFlashLoader(argc, argv);
+      [&](const CancelToken& cancel, JobConsole& console) {
+        code = runFlashLoader(argc, argv, cancel, console);
         return code == 0;
       },
       "FLASHLOADER");

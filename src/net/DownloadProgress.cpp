@@ -28,19 +28,19 @@ double DownloadProgress::ElapsedSeconds() const {
 void DownloadProgress::Begin(std::int64_t length) {
   begun_ = true;
   if (length < 0) {
-    ConsoleWrite(
+    console_.Write(
         "Warning: Could not get Content-Length. Progress percentage will not be available.\n");
     length = 0;
   }
   length_ = static_cast<std::uint64_t>(length);
   if (length_ > 0) {
-    ConsolePrintf("Downloading file: %s (%lu bytes)\n", localPath_.c_str(),
-                  static_cast<unsigned long>(length_));
+    console_.Printf("Downloading file: %s (%lu bytes)\n", localPath_.c_str(),
+                    static_cast<unsigned long>(length_));
   } else {
-    ConsolePrintf("Downloading file: %s (size unknown)\n", localPath_.c_str());
+    console_.Printf("Downloading file: %s (size unknown)\n", localPath_.c_str());
   }
-  ConsoleWrite("Download progress:\n");
-  ConsoleWrite("[" + Bar(0) + "]" + FormatText(" (%d%%) %.2f MB/s", 0, 0.0) + "\r");
+  console_.Write("Download progress:\n");
+  console_.Write("[" + Bar(0) + "]" + FormatText(" (%d%%) %.2f MB/s", 0, 0.0) + "\r");
   lastBar_ = -1;
   start_ = std::chrono::steady_clock::now();
 }
@@ -53,14 +53,14 @@ void DownloadProgress::Received(std::uint64_t bytes) {
     const std::uint64_t percent = total_ * 100 / length_;
     const std::uint64_t bar = total_ * kBarWidth / length_;
     if (static_cast<std::int64_t>(bar) != lastBar_ || percent == 100) {
-      ConsoleWrite("\r[" + Bar(bar) + "]" +
-                   FormatText(" (%d%%) %.2f MB/s ", static_cast<int>(percent), rate) + kPadding +
-                   "\r");
+      console_.Write("\r[" + Bar(bar) + "]" +
+                     FormatText(" (%d%%) %.2f MB/s ", static_cast<int>(percent), rate) + kPadding +
+                     "\r");
       lastBar_ = static_cast<int>(std::min<std::uint64_t>(bar, 1u << 30));
     }
   } else {
-    ConsolePrintf("\rDownloaded: %.2f MB (%.2f MB/s) ",
-                  static_cast<double>(total_) / kBytesPerMegabyte, rate);
+    console_.Printf("\rDownloaded: %.2f MB (%.2f MB/s) ",
+                    static_cast<double>(total_) / kBytesPerMegabyte, rate);
   }
 }
 
@@ -74,8 +74,8 @@ void DownloadProgress::Complete() {
   } else {
     line += FormatText("] Completed: %.2f MB, Avg Speed: %.2f MB/s ", megabytes, rate);
   }
-  ConsoleWrite(line + kPadding + "\n");
-  ConsolePrintf("Download complete: %s\n", localPath_.c_str());
+  console_.Write(line + kPadding + "\n");
+  console_.Printf("Download complete: %s\n", localPath_.c_str());
 }
 
 }  // namespace pellux

@@ -5,6 +5,9 @@
 
 namespace pellux {
 
+class CancelToken;
+class JobConsole;
+
 // Addresses of the update server's resources (values inserted as they are).
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList);
 std::string DataUrl(const std::string& machine, const std::string& listMode,
@@ -15,13 +18,19 @@ std::string Md5Url(const std::string& machine, const std::string& listMode,
 // Lines of a text file (CR before LF dropped; a last line without LF is lost).
 std::vector<std::string> ReadLines(const std::string& path);
 
-// A short reply body as text; empty on failure.
+// A short reply body as text; empty on failure (said on `console`) or once
+// `cancel` is cancelled.
+std::string FetchText(const std::string& url, const CancelToken& cancel, JobConsole& console);
+// The same for the running job: its token and the active console.
 std::string FetchText(const std::string& url);
 
 // MD5 of a file as 32 lower-case hex digits; empty when it cannot be read.
 std::string Md5OfFile(const std::string& path);
 
 // True only when the file's MD5 equals the server's reply byte for byte.
+bool CheckMd5(const std::string& localFile, const std::string& md5Url, const CancelToken& cancel,
+              JobConsole& console);
+// The same for the running job: its token and the active console.
 bool CheckMd5(const std::string& localFile, const std::string& md5Url);
 
 // A name from a server list becomes a local file name and a URL path: it must

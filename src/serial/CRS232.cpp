@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "base/Cancellation.h"
 #include "serial/PortNames.h"
 
 namespace pellux {
@@ -90,7 +89,7 @@ CRS232::Transfer CRS232::ReadBytes(uint8_t* buffer, int count, Deadline deadline
     if (waitedReady) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    const PortWaitResult ready = port_.WaitReadable(wait, JobCancellation());
+    const PortWaitResult ready = port_.WaitReadable(wait, *cancel_);
     if (ready != PortWaitResult::Ready) return TransferAfter(ready);
     waitedReady = true;
   }
@@ -109,7 +108,7 @@ CRS232::Transfer CRS232::WriteBytes(const uint8_t* buffer, int count, Deadline d
     if (n < 0) return Transfer::Failed;
     const int wait = NextWaitMs(deadline);
     if (wait == 0) return Transfer::Quiet;
-    const PortWaitResult ready = port_.WaitWritable(wait, JobCancellation());
+    const PortWaitResult ready = port_.WaitWritable(wait, *cancel_);
     if (ready != PortWaitResult::Ready) return TransferAfter(ready);
   }
   return Transfer::Done;

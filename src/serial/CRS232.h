@@ -8,12 +8,15 @@
 
 namespace pellux {
 
+class CancelToken;
+
 // The synchronous port of the bootloader link: blocking reads and writes with
 // time-outs, an optional echo discipline, and the RTS and DTR lines.
-// Configuration fields are written by the caller before Open().
+// Configuration fields are written by the caller before Open(). Every wait
+// on the line ends early once the token it was handed is cancelled.
 class CRS232 {
  public:
-  CRS232() = default;
+  explicit CRS232(const CancelToken& cancel) : cancel_(&cancel) {}
   virtual ~CRS232();
   CRS232(const CRS232&) = delete;
   CRS232& operator=(const CRS232&) = delete;
@@ -28,13 +31,15 @@ class CRS232 {
   // Bytes written; 0 when buffer is null; -1 on a failed system call.
   int Write(int count, uint8_t* buffer);
   // Bytes read (fewer when the time-out expired); 0 when buffer is null; -1
-  // on a failed call or an unknown echo mode. Returns early when the job is
-  // cancelled.
+  // on a failed call or an unknown echo mode. Returns early once cancelled.
   int Read(int count, uint8_t* buffer);
   // Raise or drop the lines; false where the device has no modem lines.
   bool SetRts(bool on);
   bool SetDtr(bool on);
   int Close();
+  // The token later waits observe (a port that outlives one job serves the next).
+  void SetCancellation(const CancelToken& cancel) { cancel_ = &cancel; }
+  const CancelToken& Cancellation() const { return *cancel_; }
 
   // Why the last Read or Write stopped short: the line stayed quiet for the
   // time-out, or it hung up (adapter unplugged, device closed the line).
@@ -71,6 +76,7 @@ class CRS232 {
 
   void Note(Transfer result);
 
+  const CancelToken* cancel_;
   SerialPort port_;
   std::string devicePath_;
   std::string openFailure_;

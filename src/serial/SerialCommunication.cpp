@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "base/Cancellation.h"
 #include "base/JobConsole.h"
 #include "base/WakeUp.h"
 #include "serial/PortEnumeration.h"
@@ -18,7 +17,7 @@ constexpr int kWriteStallMs = 5000;
 constexpr size_t kReceiveChunk = 1024;
 }  // namespace
 
-SerialCommunication::SerialCommunication() = default;
+SerialCommunication::SerialCommunication(const CancelToken& cancel) : cancel_(cancel) {}
 
 SerialCommunication::~SerialCommunication() {
   Close();
@@ -134,7 +133,7 @@ bool SerialCommunication::Write(const void* buffer, size_t length, size_t* writt
       continue;
     }
     if (n < 0) return false;
-    if (port_.WaitWritable(kWriteStallMs, JobCancellation()) != PortWaitResult::Ready) {
+    if (port_.WaitWritable(kWriteStallMs, cancel_) != PortWaitResult::Ready) {
       return false;
     }
   }

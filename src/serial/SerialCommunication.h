@@ -13,6 +13,8 @@
 
 namespace pellux {
 
+class CancelToken;
+
 // Line settings of an event-driven port. Parity: 0 none, 1 odd, 2 even.
 // Stop bits: 1 or 2; any other value means one and a half (approximated as
 // two on POSIX, which has no 1.5 setting).
@@ -27,14 +29,15 @@ struct SerialSettings {
 
 // An event-driven serial port: a reader thread sleeps on the port and a
 // wake-up handle, and calls OnReceive when bytes have arrived.
-// Writes go out from the caller's thread.
+// Writes go out from the caller's thread; a write that stalls ends early
+// once the token the port was handed is cancelled.
 //
 // Subclasses that override OnReceive must call Close() in their own
 // destructor, so the reader never runs on a half-destroyed object. Close()
 // joins the reader: do not call it while holding a lock that OnReceive takes.
 class SerialCommunication {
  public:
-  SerialCommunication();
+  explicit SerialCommunication(const CancelToken& cancel);
   virtual ~SerialCommunication();
   SerialCommunication(const SerialCommunication&) = delete;
   SerialCommunication& operator=(const SerialCommunication&) = delete;
@@ -52,6 +55,8 @@ class SerialCommunication {
   // The line hung up or failed under the reader (adapter unplugged, device
   // closed its side); stays set until the next Open.
   bool LineLost() const { return lineLost_.load(std::memory_order_acquire); }
+  // The token this port's waits observe; the protocols' waits observe it too.
+  const CancelToken& Cancellation() const { return cancel_; }
 
   bool Write(const void* buffer, size_t length, size_t* written = nullptr);
   bool WriteByte(uint8_t byte);
@@ -81,6 +86,7 @@ class SerialCommunication {
   struct ReaderControl;
   void ReaderLoop(std::shared_ptr<ReaderControl> control);
 
+  const CancelToken& cancel_;
   mutable std::mutex stateMutex_;
   bool isOpen_ = false;
   SerialPort port_;

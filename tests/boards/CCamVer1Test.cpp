@@ -2,6 +2,7 @@
 
 #include "CapturingConsole.h"
 #include "TestFiles.h"
+#include "base/Cancellation.h"
 #include "boards/CCamVer1.h"
 
 using namespace pellux;
@@ -25,7 +26,8 @@ class BoardReceiver : public ::testing::Test {
   }
   CapturingConsole console_;
   ScopedActiveConsole active_{console_};
-  CCamVer1 board_;
+  CancelToken cancel_;
+  CCamVer1 board_{cancel_};
 };
 
 }  // namespace

@@ -34,16 +34,16 @@ std::vector<uint8_t> Padded(const std::string& image) {
   return padded;
 }
 
+// The job is handed a token and a console of its own: the process's job
+// token and active console are never involved.
 class FpgaUpgradeTest : public ::testing::Test {
  protected:
-  FpgaUpgradeTest() : active_(console) {
-    JobCancellation().Reset();
+  FpgaUpgradeTest() {
     if (std::getenv("PUPDATE_TEST_LOG")) {
       board.SetLogger([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     }
     board.Start();
   }
-  ~FpgaUpgradeTest() override { JobCancellation().Reset(); }
 
   std::string WriteImage(const std::string& image) {
     const std::string path = dir / "fpga.bin";
@@ -54,8 +54,7 @@ class FpgaUpgradeTest : public ::testing::Test {
   // Runs the job on its own thread, as the job driver does.
   std::future<bool> StartUpgrade(const std::string& path) {
     return std::async(std::launch::async, [this, path] {
-      ScopedActiveConsole active(console);
-      return UpgradeFpga(board.PortPath(), path);
+      return UpgradeFpga(board.PortPath(), path, cancel, console);
     });
   }
 
@@ -64,7 +63,7 @@ class FpgaUpgradeTest : public ::testing::Test {
     auto job = StartUpgrade(path);
     if (job.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
       ADD_FAILURE() << "the job did not end";
-      JobCancellation().Cancel();
+      cancel.Cancel();
     }
     return job.get();
   }
@@ -72,7 +71,7 @@ class FpgaUpgradeTest : public ::testing::Test {
   // Cancels the job and checks that it ended as a failure, let go of the
   // port and sends nothing more.
   void CancelAndCheckTheLineIsQuiet(std::future<bool>& job) {
-    JobCancellation().Cancel();
+    cancel.Cancel();
     ASSERT_EQ(job.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_FALSE(job.get());
     EXPECT_EQ(DescriptorsOpenOn(board.PortPath()), 1) << "only the pair's own keeper";
@@ -82,11 +81,9 @@ class FpgaUpgradeTest : public ::testing::Test {
   }
 
   TempDir dir;
+  CancelToken cancel;
   CapturingConsole console;
   VirtualControlBoard board;
-
- private:
-  ScopedActiveConsole active_;
 };
 }  // namespace
 
@@ -173,18 +170,27 @@ TEST_F(FpgaUpgradeTest, CancelWhileTheBoardNeverAnnouncesUpgradeMode) {
   EXPECT_EQ(console.Output().find("Transfer Start."), std::string::npos);
 }
 
+// Another job's Ctrl+C (the process's job token) is not this job's.
+TEST_F(FpgaUpgradeTest, TheProcessJobTokenDoesNotStopAJobHandedItsOwn) {
+  JobCancellation().Cancel();
+  const bool done = RunUpgrade(WriteImage(ImageOf(300)));
+  JobCancellation().Reset();
+  EXPECT_TRUE(done) << console.Output();
+  EXPECT_TRUE(board.WaitForFpgaImages(1));
+}
+
 TEST_F(FpgaUpgradeTest, HangUpMidTransferCanBeCancelled) {
   board.HangUpAtBlock(2);
   auto job = StartUpgrade(WriteImage(ImageOf(1000)));
   ASSERT_TRUE(board.WaitForFpgaBlocks(2));
-  JobCancellation().Cancel();
+  cancel.Cancel();
   ASSERT_EQ(job.wait_for(std::chrono::seconds(20)), std::future_status::ready);
   EXPECT_FALSE(job.get());
   EXPECT_EQ(board.FpgaImagesReceived(), 0);
 }
 
 TEST_F(FpgaUpgradeTest, PortThatCannotBeOpened) {
-  EXPECT_FALSE(UpgradeFpga(dir / "no-such-tty", WriteImage(ImageOf(10))));
+  EXPECT_FALSE(UpgradeFpga(dir / "no-such-tty", WriteImage(ImageOf(10)), cancel, console));
   // The text of its own, then the port and the reason.
   EXPECT_EQ(console.Output(), std::string(kPrompt) + "Comport open failed 19200.\nPort " +
                                   (dir / "no-such-tty") +

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "CapturingConsole.h"
 #include "TestFiles.h"
+#include "base/Cancellation.h"
 #include "boards/ImitationComm.h"
 
 using namespace pellux;
@@ -26,7 +28,9 @@ class RecordFile : public ::testing::Test {
     return comm_.LoadRecordFile(path);
   }
   TempDir dir_;
-  ImitationComm comm_;
+  CancelToken cancel_;
+  CapturingConsole console_;
+  ImitationComm comm_{cancel_, console_};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "../serial/PtyLine.h"
 #include "PtyPair.h"
 #include "Stm32TwinFixture.h"
+#include "base/Cancellation.h"
 
 using namespace pellux;
 
@@ -29,7 +30,8 @@ class BootloaderLinkTest : public ::testing::Test {
   void TearDown() override { link.closePort(); }
 
   std::unique_ptr<VirtualStm32Device> twin;
-  BootloaderLink link;
+  CancelToken cancel;
+  BootloaderLink link{cancel};
 };
 }  // namespace
 
@@ -242,7 +244,8 @@ TEST_F(BootloaderLinkTest, VerifySkipsBlankPacketsOnlyWhenAsked) {
 // A device scripted byte by byte on a bare pseudo-terminal.
 TEST(BootloaderLinkGo, AnyByteAfterTheAddressIsTakenAsTheStart) {
   PtyPair line;
-  BootloaderLink link;
+  CancelToken cancel;
+  BootloaderLink link{cancel};
   link.setPortName(line.SlavePath());
   ASSERT_EQ(link.setPortSettings(1, 57600, 8, 2, 1.0f), kOk);
   ASSERT_EQ(link.openPort(), kOk);

@@ -10,24 +10,29 @@
 #include "TestFiles.h"
 #include "base/Cancellation.h"
 #include "boards/MapTemplates.h"
+#include "flash/BootloaderLink.h"
 #include "images/FirmImage.h"
 #include "jobs/ConsoleRunner.h"
 
 using namespace pellux;
 
 namespace {
+// Each run is handed the fixture's token and a console; the process's job
+// token and active console are not involved.
 class FlashLoaderTest : public ::testing::Test {
  protected:
   // Prompts meet the end of input unless a test scripts keys itself.
-  FlashLoaderTest() : cwd(dir.path()), active(console) { console.CloseInput(); }
+  FlashLoaderTest() : cwd(dir.path()) { console.CloseInput(); }
 
   // Each run after the first starts with a reset of the chip, as the user would.
-  int Run(const std::vector<std::string>& args) {
+  int Run(const std::vector<std::string>& args) { return Run(args, console, cancel); }
+  int Run(const std::vector<std::string>& args, JobConsole& to) { return Run(args, to, cancel); }
+  int Run(const std::vector<std::string>& args, JobConsole& to, const CancelToken& token) {
     if (twin && ranBefore) twin->Model().Reset();
     ranBefore = true;
     std::vector<const char*> texts = {"exefile"};
     for (const std::string& arg : args) texts.push_back(arg.c_str());
-    return runFlashLoader(int(texts.size()), texts.data());
+    return runFlashLoader(int(texts.size()), texts.data(), token, to);
   }
 
   // Writes a HEX file of the given pieces and returns its path.
@@ -48,8 +53,8 @@ class FlashLoaderTest : public ::testing::Test {
 
   TempDir dir;
   ScopedCurrentDir cwd;
+  CancelToken cancel;
   CapturingConsole console;
-  ScopedActiveConsole active;
   std::unique_ptr<VirtualStm32Device> twin;
   bool ranBefore = false;
 };
@@ -158,8 +163,7 @@ TEST_F(FlashLoaderTest, SilentTargetRestartsTheListUntilItAnswers) {
   WriteFile(dir / "small.map", SmallMap(2));
   CapturingConsole keys;
   auto run = std::async(std::launch::async, [&] {
-    ScopedActiveConsole threadConsole(keys);
-    return Run({"-c", "--pn", "7", "--to", "500", "-i", "small", "-r", "--a", "8000000"});
+    return Run({"-c", "--pn", "7", "--to", "500", "-i", "small", "-r", "--a", "8000000"}, keys);
   });
   ASSERT_TRUE(keys.WaitForOutput("Press any key to continue"));
   const std::string out = keys.Output();
@@ -371,9 +375,10 @@ TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
   const std::string hex = HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
   CapturingConsoleHost host;
   std::atomic<int> code{-5};
+  // The console runner hands the run the process's job token, which Ctrl+C cancels.
   auto run = std::async(std::launch::async, [&] {
-    return RunInConsole([&] {
-      code = Run({"-c", "--pn", "7", "-i", "map", "-d", "--fn", hex});
+    return RunInConsole([&](const CancelToken& runCancel, JobConsole& runConsole) {
+      code = Run({"-c", "--pn", "7", "-i", "map", "-d", "--fn", hex}, runConsole, runCancel);
       return code == 0;
     });
   });
@@ -384,4 +389,27 @@ TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
   EXPECT_NE(host.console.Output().find("[KO]"), std::string::npos);
   // Far from all of the image arrived.
   EXPECT_NE(FlashAt(0x08000000 + 60 * 1024, 1)[0], PatternBytes(64 * 1024, 10)[60 * 1024]);
+}
+
+TEST_F(FlashLoaderTest, ARunHandedItsOwnTokenEndsOnItAloneAndGivesTheLinkBack) {
+  Stm32Options options;
+  options.writeTime = std::chrono::milliseconds(20);
+  twin = StartStm32Twin(options);
+  WriteFile(dir / "map.map", HighDensityMapTemplate());
+  const std::string hex = HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
+  // Another job's Ctrl+C, before and during this run, does not reach it.
+  JobCancellation().Cancel();
+  auto run = std::async(std::launch::async, [&] {
+    return Run({"-c", "--pn", "7", "-i", "map", "-d", "--fn", hex});
+  });
+  EXPECT_TRUE(console.WaitForOutput("downloading \t page 1 "));
+  EXPECT_EQ(&TheBootloaderLink().cancellation(), &cancel);
+  cancel.Cancel();
+  EXPECT_EQ(run.get(), 1);
+  JobCancellation().Reset();
+  EXPECT_NE(console.Output().find("[KO]"), std::string::npos);
+  EXPECT_NE(FlashAt(0x08000000 + 60 * 1024, 1)[0], PatternBytes(64 * 1024, 10)[60 * 1024]);
+  // The process-wide link no longer refers to the run's token.
+  EXPECT_NE(&TheBootloaderLink().cancellation(), &cancel);
+  EXPECT_FALSE(TheBootloaderLink().isPortOpen());
 }

@@ -24,7 +24,9 @@ class ApplicationInstallTest : public ::testing::Test {
   std::string Dir() const { return tmp / "Fabro"; }
   std::string Package() const { return tmp / "package.zip"; }
 
-  bool Install(std::time_t now = kNow) { return InstallApplication(Package(), Dir(), now); }
+  bool Install(std::time_t now = kNow) {
+    return InstallApplication(Package(), Dir(), now, cancel, console);
+  }
 
   // A previous installation with machine-specific folders.
   void MakeOldInstallation() {
@@ -45,8 +47,8 @@ class ApplicationInstallTest : public ::testing::Test {
   static const std::time_t kNow;
   static const char* const kBackupName;
   TempDir tmp;
+  CancelToken cancel;
   CapturingConsole console;
-  ScopedActiveConsole active{console};
 };
 
 const std::time_t ApplicationInstallTest::kNow = LocalTime(2025, 3, 14, 9, 30, 5);
@@ -339,9 +341,8 @@ TEST_F(ApplicationInstallTest, CancelledInstallPutsThePreviousInstallationBack) 
   MakeOldInstallation();
   const std::vector<std::string> before = TreeOf(Dir());
   MakeZipWithPython(Package(), "add('Fabro.exe', b'new program')");
-  JobCancellation().Cancel();
+  cancel.Cancel();
   const bool result = Install();
-  JobCancellation().Reset();
   EXPECT_FALSE(result);
   EXPECT_EQ(console.Output(),
             "\r\nInstallation cancelled.\r\nThe previous installation has been "

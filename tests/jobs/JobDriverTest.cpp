@@ -46,11 +46,12 @@ bool RunJobArgs(std::initializer_list<const char*> args) {
 TEST(RunJob, LocalJobPrintsBannerAndRunsTheStepOnTheFile) {
   CapturingConsoleHost host;
   std::string seenFile, seenPort;
-  StepOverride step("FPGA", [&](const JobSpec& job, const std::string& file) {
-    seenFile = file;
-    seenPort = job.port;
-    return true;
-  });
+  StepOverride step(
+      "FPGA", [&](const JobSpec& job, const std::string& file, const CancelToken&, JobConsole&) {
+        seenFile = file;
+        seenPort = job.port;
+        return true;
+      });
   EXPECT_TRUE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "/tmp/image.bin", "local"}));
   EXPECT_EQ(host.console.Output(), "\r\n[ FPGA Update mode ] - PUPDATE-APB-FPGA-COM1\r\n");
   EXPECT_EQ(seenFile, "/tmp/image.bin");
@@ -68,7 +69,8 @@ TEST(RunJob, BannersOfEveryMode) {
   };
   for (const auto& [spec, banner] : cases) {
     const JobSpec parsed = ParseJobSpec(spec);
-    StepOverride step(parsed.mode, [](const JobSpec&, const std::string&) { return false; });
+    StepOverride step(parsed.mode, [](const JobSpec&, const std::string&, const CancelToken&,
+                                      JobConsole&) { return false; });
     host.console.ClearOutput();
     EXPECT_FALSE(RunJobArgs({spec, "f", "local"}));
     EXPECT_EQ(host.console.Output(), std::string("\r\n") + banner + "\r\n");
@@ -106,7 +108,8 @@ TEST(RunJob, UpperCaseLocalWordMakesAnOnlineJob) {
   bool stepRan = false;
   TestUpdateServer server;
   server.SetList("APB", "FPGA", {"other.bin"});
-  StepOverride step("FPGA", [&](const JobSpec&, const std::string&) { return stepRan = true; });
+  StepOverride step("FPGA", [&](const JobSpec&, const std::string&, const CancelToken&,
+                                JobConsole&) { return stepRan = true; });
   EXPECT_FALSE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "f.bin", "LOCAL"}));
   EXPECT_FALSE(stepRan);
   EXPECT_NE(host.console.Output().find("Checking firmware on internet....."), std::string::npos);
@@ -121,9 +124,9 @@ TEST(RunJobInConsole, CancelEndsAJobBlockedInASleep) {
     while (!sleeping.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     JobCancellation().Cancel();
   });
-  const bool result = RunInConsole([&] {
+  const bool result = RunInConsole([&](const CancelToken& cancel, JobConsole&) {
     sleeping = true;
-    sleepCompleted = CancellableSleep(60'000);
+    sleepCompleted = cancel.SleepFor(std::chrono::seconds(60));
     return true;  // a job that ignores its own failure still reports false
   });
   canceller.join();
@@ -148,10 +151,12 @@ TEST(RunJobInConsole, ACancelDoesNotReachTheNextRun) {
     JobCancellation().Cancel();
     return true;
   }));
-  EXPECT_FALSE(JobCancelled());
+  EXPECT_FALSE(JobCancellation().IsCancelled());
   // Cancelled between runs (a late Ctrl+C) has no effect either.
   JobCancellation().Cancel();
-  EXPECT_TRUE(RunInConsole([] { return CancellableSleep(5); }));
+  EXPECT_TRUE(RunInConsole([](const CancelToken& cancel, JobConsole&) {
+    return cancel.SleepFor(std::chrono::milliseconds(5));
+  }));
 }
 
 TEST(ListServerFiles, RefusesInvalidSpecsAndUnknownModes) {

@@ -55,11 +55,11 @@ TEST(JobLog, TranscriptHeadAnswersAndResult) {
   screen.console.PushKey('\n');
   ScopedJobLog log("TestProgram 9.9", LoggingConsoleHost::ClosingLineBy::Console);
   const bool ok = RunInConsole(
-      [] {
-        ConsoleWrite("\r\nDownloading\r\n[-----] (0%)\r");
-        ConsoleWrite("\r[#####] (100%)          \n");
-        ConsoleWrite("And press enter key...");
-        return ConsoleReadKey() == '\n';
+      [](const CancelToken& cancel, JobConsole& console) {
+        console.Write("\r\nDownloading\r\n[-----] (0%)\r");
+        console.Write("\r[#####] (100%)          \n");
+        console.Write("And press enter key...");
+        return console.ReadKey(cancel) == '\n';
       },
       "PUPDATE-NR2-FIRMWARE-COM3");
   ASSERT_TRUE(ok);
@@ -93,9 +93,9 @@ TEST(JobLog, FailedAndCancelledRunsSayHowTheyEnded) {
   ScopedJobLog log("P 1", LoggingConsoleHost::ClosingLineBy::Caller);
   EXPECT_FALSE(RunInConsole([] { return false; }, "FAILING"));
   EXPECT_FALSE(RunInConsole(
-      [] {
-        ConsoleWrite("waiting");
-        const int key = ConsoleReadKey();  // end of input, as after Ctrl+C
+      [](const CancelToken& cancel, JobConsole& console) {
+        console.Write("waiting");
+        const int key = console.ReadKey(cancel);  // end of input, as after Ctrl+C
         JobCancellation().Cancel();
         return key >= 0;
       },

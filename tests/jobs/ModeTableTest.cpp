@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "CapturingConsole.h"
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
+#include "base/Cancellation.h"
 #include "jobs/JobSpec.h"
 #include "jobs/UpdateStep.h"
 #include "net/ServerBaseUrl.h"
@@ -40,9 +42,15 @@ TEST(ModeTable, TheDialogAndTheDownloadReadTheirListsFromIt) {
 TEST(ModeTable, AnInstalledTableDecidesAndTheEmptyOneRestoresTheProgramsOwn) {
   ModeTable table = CurrentModes();
   std::string ranWith;
+  const CancelToken cancel;
+  CapturingConsole console;
   for (JobMode& row : table) {
     if (row.word == "STEP") {
-      row.step = [&](const JobSpec& job, const std::string& file) {
+      row.step = [&](const JobSpec& job, const std::string& file, const CancelToken& stepCancel,
+                     JobConsole& stepConsole) {
+        // The step is handed the caller's token and console.
+        EXPECT_EQ(&stepCancel, &cancel);
+        EXPECT_EQ(&stepConsole, &console);
         ranWith = job.port + " " + file;
         return true;
       };
@@ -50,7 +58,7 @@ TEST(ModeTable, AnInstalledTableDecidesAndTheEmptyOneRestoresTheProgramsOwn) {
   }
   ModeTable previous = InstallModeTable(std::move(table));
   JobSpec job = ParseJobSpec("PUpdate-NR2-Step-COM6");
-  EXPECT_TRUE(PerformUpdateStep(job, "record.bin"));
+  EXPECT_TRUE(PerformUpdateStep(job, "record.bin", cancel, console));
   EXPECT_EQ(ranWith, "COM6 record.bin");
 
   OverrideUpdateStep("STEP", nullptr);  // back to the program's own step for one mode

@@ -7,6 +7,7 @@
 #include "ApplicationInstallArchives.h"
 #include "ChildProcess.h"
 #include "TestFiles.h"
+#include "base/Cancellation.h"
 
 using namespace pellux;
 
@@ -25,8 +26,9 @@ class ZipArchiveTest : public ::testing::Test {
     std::string why;
     if (!archive.Open(Zip(), why)) return why;
     archive.SetBaseDirectory(Out());
+    const CancelToken running;
     for (int i = 0; i < archive.Count(); ++i) {
-      if (!archive.Extract(i, why)) return why;
+      if (!archive.Extract(i, running, why)) return why;
     }
     return "";
   }

@@ -211,3 +211,54 @@ TEST(DownloadFileCancel, SlowTransferEndsClosedAndFailed) {
   EXPECT_FALSE(IsOpenInThisProcess(local));
   EXPECT_TRUE(responder.WaitForClientClose());
 }
+
+// Two downloads side by side, each handed its own token and console (as two
+// jobs would be): cancelling one ends it alone, and the process's job token
+// plays no part.
+TEST(DownloadFileCancel, EachDownloadObservesOnlyTheTokenItWasHanded) {
+  TempDir dir;
+  RawHttpResponder endless({"HTTP/1.1 200 OK\r\nContent-Length: 100000000\r\n\r\n",
+                            std::string(512, 'z'), 0, std::chrono::milliseconds(30), true});
+  const std::string content(2048, 'k');
+  RawHttpResponder trickle({"HTTP/1.1 200 OK\r\nContent-Length: 2048\r\n\r\n", content, 256,
+                            std::chrono::milliseconds(30)});
+
+  CancelToken stopped, kept;
+  CapturingConsole stoppedConsole, keptConsole;
+  bool stoppedResult = true, keptResult = false;
+  std::thread first([&] {
+    stoppedResult =
+        DownloadFile(endless.BaseUrl() + "slow.bin", dir / "slow.bin", stopped, stoppedConsole);
+  });
+  std::thread second([&] {
+    keptResult =
+        DownloadFile(trickle.BaseUrl() + "image.bin", dir / "image.bin", kept, keptConsole);
+  });
+  EXPECT_TRUE(stoppedConsole.WaitForOutput("Downloading file: "));
+  EXPECT_TRUE(keptConsole.WaitForOutput("Downloading file: "));
+  stopped.Cancel();
+  first.join();
+  second.join();
+
+  EXPECT_FALSE(stoppedResult);
+  EXPECT_NE(stoppedConsole.Output().find("\nDownload cancelled.\n"), std::string::npos);
+  EXPECT_TRUE(keptResult) << keptConsole.Output();
+  EXPECT_EQ(ReadFile(dir / "image.bin"), content);
+  EXPECT_EQ(keptConsole.Output().find("Download cancelled."), std::string::npos);
+  EXPECT_FALSE(JobCancellation().IsCancelled());
+  EXPECT_TRUE(endless.WaitForClientClose());
+}
+
+TEST(DownloadFileCancel, TheProcessJobTokenDoesNotEndADownloadHandedItsOwn) {
+  TempDir dir;
+  TestUpdateServer server;
+  server.AddFile("NR2", "FPGA", "image.bin", "fpga image");
+  const CancelToken own;
+  CapturingConsole console;
+  JobCancellation().Cancel();
+  const bool ok =
+      DownloadFile(server.BaseUrl() + "/NR2/FPGA/image.bin", dir / "image.bin", own, console);
+  JobCancellation().Reset();
+  EXPECT_TRUE(ok) << console.Output();
+  EXPECT_EQ(ReadFile(dir / "image.bin"), "fpga image");
+}

@@ -23,7 +23,8 @@ namespace {
 class RecordingStep {
  public:
   explicit RecordingStep(std::string mode, bool result = true) : mode_(std::move(mode)) {
-    OverrideUpdateStep(mode_, [this, result](const JobSpec&, const std::string& file) {
+    OverrideUpdateStep(mode_, [this, result](const JobSpec&, const std::string& file,
+                                             const CancelToken&, JobConsole&) {
       ++runs;
       file_ = file;
       content_ = ReadFile(file);

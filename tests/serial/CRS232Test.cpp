@@ -25,17 +25,15 @@ int OpenDescriptorCount() {
   return count;
 }
 
+// Cancels `token` from another thread after `delay`.
 class CancelAfter {
  public:
-  explicit CancelAfter(std::chrono::milliseconds delay)
-      : thread_([delay] {
+  CancelAfter(CancelToken& token, std::chrono::milliseconds delay)
+      : thread_([&token, delay] {
           std::this_thread::sleep_for(delay);
-          JobCancellation().Cancel();
+          token.Cancel();
         }) {}
-  ~CancelAfter() {
-    thread_.join();
-    JobCancellation().Reset();
-  }
+  ~CancelAfter() { thread_.join(); }
 
  private:
   std::thread thread_;
@@ -55,7 +53,8 @@ class CRS232Test : public ::testing::Test {
 
   PtyPair pty_;
   ScopedEnv map_;
-  CRS232 port_;
+  CancelToken cancel_;
+  CRS232 port_{cancel_};
 };
 }  // namespace
 
@@ -152,7 +151,7 @@ TEST_F(CRS232Test, NullBuffersAndClosedPorts) {
 
 TEST_F(CRS232Test, InvalidSettingsOpenNothing) {
   const auto tryOpen = [&](auto change) {
-    CRS232 port;
+    CRS232 port(cancel_);
     port.portNumber = 3;
     change(port);
     const int before = OpenDescriptorCount();
@@ -210,15 +209,54 @@ TEST_F(CRS232Test, ModemLinesFailOnAPseudoTerminalAndNothingElseBreaks) {
   EXPECT_EQ(ReadFromMaster(pty_, 1), "r");
 }
 
-TEST_F(CRS232Test, AReadOnASilentLineEndsWhenTheJobIsCancelled) {
+// Each port observes the token it was handed, not the process's job token:
+// two users of ports (two jobs, a test beside a job) never stop each other.
+TEST_F(CRS232Test, AReadOnASilentLineEndsWhenItsOwnTokenIsCancelled) {
   ASSERT_TRUE(port_.Open());
-  port_.SetTimeouts(30000);
+  port_.SetTimeouts(0);  // no time limit: only the token ends the wait
   uint8_t buffer[4] = {};
   int got = -2;
   {
-    CancelAfter cancel(std::chrono::milliseconds(100));
+    CancelAfter cancel(cancel_, std::chrono::milliseconds(100));
     got = port_.Read(4, buffer);
-    EXPECT_TRUE(JobCancelled());
+  }
+  EXPECT_TRUE(cancel_.IsCancelled());
+  EXPECT_EQ(got, 0);
+  EXPECT_FALSE(JobCancellation().IsCancelled());
+}
+
+TEST_F(CRS232Test, TheProcessJobTokenDoesNotEndItsRead) {
+  ASSERT_TRUE(port_.Open());
+  port_.SetTimeouts(30000);
+  JobCancellation().Cancel();
+  std::thread device([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WriteToMaster(pty_, "ok!");
+  });
+  uint8_t buffer[3] = {};
+  const int got = port_.Read(3, buffer);
+  device.join();
+  JobCancellation().Reset();
+  EXPECT_EQ(got, 3);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "ok!");
+  EXPECT_EQ(port_.LastProblem(), CRS232::LineProblem::None);
+}
+
+TEST_F(CRS232Test, APortHandedAnotherTokenObservesThatOne) {
+  ASSERT_TRUE(port_.Open());
+  port_.SetTimeouts(0);  // no time limit: only a token ends a wait
+  CancelToken next;
+  port_.SetCancellation(next);
+  cancel_.Cancel();  // the first token no longer stops it
+  std::thread device([&] { WriteToMaster(pty_, "a"); });
+  uint8_t byte = 0;
+  EXPECT_EQ(port_.Read(1, &byte), 1);
+  device.join();
+  EXPECT_EQ(byte, 'a');
+  int got = -2;
+  {
+    CancelAfter cancel(next, std::chrono::milliseconds(50));
+    got = port_.Read(1, &byte);
   }
   EXPECT_EQ(got, 0);
 }

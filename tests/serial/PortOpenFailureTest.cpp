@@ -12,6 +12,7 @@
 #include "ScopedEnv.h"
 #include "TestFiles.h"
 #include "VirtualServoDrive.h"
+#include "base/Cancellation.h"
 #include "serial/CRS232.h"
 #include "serial/SerialCommunication.h"
 
@@ -56,20 +57,21 @@ TEST(PortOpenFailure, APortInUseIsRefusedWhileTheDeviceSideStillWorks) {
   VirtualServoDrive drive;
   drive.Start();
   ScopedEnv portMap("PUPDATE_PORT_MAP", "COM5=" + drive.PortPath());
-  SerialCommunication first;
+  const CancelToken cancel;
+  SerialCommunication first(cancel);
   SerialSettings settings;
   settings.portName = "COM5";
   settings.baudRate = 9600;
   first.Configure(settings);
   ASSERT_TRUE(first.Open());
 
-  SerialCommunication second;
+  SerialCommunication second(cancel);
   second.Configure(settings);
   EXPECT_FALSE(second.Open());
   EXPECT_EQ(second.OpenFailure(), "Port COM5 (" + drive.PortPath() +
                                       "): in use by another program or job; close it and try "
                                       "again.");
-  CRS232 bootloaderPort;
+  CRS232 bootloaderPort(cancel);
   bootloaderPort.portName = "COM5";
   EXPECT_FALSE(bootloaderPort.Open());
   EXPECT_TRUE(Contains(bootloaderPort.OpenFailure(), "in use by another program or job"));
@@ -100,7 +102,8 @@ TEST(PortOpenFailure, APortInUseIsRefusedWhileTheDeviceSideStillWorks) {
 
 TEST(PortOpenFailure, AMissingDeviceAndAnUnknownNameSaySo) {
   ScopedEnv portMap("PUPDATE_PORT_MAP", "COM7=/dev/pupdate-no-such-device");
-  SerialCommunication port;
+  const CancelToken cancel;
+  SerialCommunication port(cancel);
   SerialSettings settings;
   settings.portName = "COM7";
   port.Configure(settings);

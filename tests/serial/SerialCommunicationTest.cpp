@@ -9,15 +9,23 @@
 #include "PtyLine.h"
 #include "PtyPair.h"
 #include "ScopedEnv.h"
+#include "base/Cancellation.h"
 
 using namespace pellux;
 
 namespace {
 constexpr auto kPatience = std::chrono::seconds(5);
 
+// The token of ports that nothing here cancels.
+const CancelToken& Running() {
+  static const CancelToken token;
+  return token;
+}
+
 // Collects what arrives, as a protocol class would.
 class RecordingPort : public SerialCommunication {
  public:
+  explicit RecordingPort(const CancelToken& cancel = Running()) : SerialCommunication(cancel) {}
   ~RecordingPort() override { Close(); }
 
   int Calls() {
@@ -146,7 +154,7 @@ TEST_F(SerialCommunicationTest, ReadAndWriteOnAClosedPortFail) {
 TEST_F(SerialCommunicationTest, DefaultOnReceivePrintsThePerCentSignAsItIs) {
   CapturingConsole console;
   ScopedActiveConsole active(console);
-  SerialCommunication port;
+  SerialCommunication port(Running());
   Configure(port, 19200);
   ASSERT_TRUE(port.Open());
   const std::string text = "100%s done %d %%\r\n";
@@ -245,6 +253,7 @@ TEST_F(SerialCommunicationTest, CloseFromInsideOnReceiveEndsTheReader) {
 TEST_F(SerialCommunicationTest, CloseWaitsForARunningOnReceive) {
   class SlowPort : public SerialCommunication {
    public:
+    SlowPort() : SerialCommunication(Running()) {}
     ~SlowPort() override { Close(); }
     std::mutex mutex;
     std::condition_variable changed;
@@ -291,5 +300,27 @@ TEST_F(SerialCommunicationTest, AHungUpLineFailsWritesAndStillCloses) {
   ASSERT_TRUE(port.Open());
   pty_.HangUp();
   EXPECT_FALSE(port.WriteByte('x'));
+  EXPECT_TRUE(port.Close());
+}
+
+// A write that has to wait for the line observes the port's own token: the
+// process's job token, cancelled meanwhile, does not fail it.
+TEST_F(SerialCommunicationTest, ALongWriteIgnoresTheProcessJobToken) {
+  CancelToken own;
+  RecordingPort port(own);
+  Configure(port, 115200);
+  ASSERT_TRUE(port.Open());
+  const std::string data(256 * 1024, 'w');
+  JobCancellation().Cancel();
+  std::string received;
+  std::thread device(
+      [&] { received = ReadFromMaster(pty_, data.size(), std::chrono::seconds(30)); });
+  size_t written = 0;
+  const bool ok = port.Write(data.data(), data.size(), &written);
+  device.join();
+  JobCancellation().Reset();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(written, data.size());
+  EXPECT_EQ(received, data);
   EXPECT_TRUE(port.Close());
 }

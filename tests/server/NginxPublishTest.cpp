@@ -160,10 +160,11 @@ TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
   ScopedCurrentDir cwd(work.path());
   CapturingConsoleHost host;
   std::string received;
-  OverrideUpdateStep("FIRMWARE", [&](const JobSpec&, const std::string& file) {
-    received = file + ":" + ReadFile(file);
-    return true;
-  });
+  OverrideUpdateStep("FIRMWARE",
+                     [&](const JobSpec&, const std::string& file, const CancelToken&, JobConsole&) {
+                       received = file + ":" + ReadFile(file);
+                       return true;
+                     });
   const std::string previous = ServerBaseUrl();
   SetServerBaseUrl(nginx->BaseUrl());
   std::vector<const char*> argv = {"PUpdate-NR2-Firmware-COM3"};

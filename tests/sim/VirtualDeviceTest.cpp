@@ -5,6 +5,7 @@
 #include <condition_variable>
 
 #include "ScopedEnv.h"
+#include "base/Cancellation.h"
 #include "serial/CRS232.h"
 
 using namespace pellux;
@@ -79,7 +80,8 @@ class VirtualDeviceTest : public ::testing::Test {
 
   EchoDevice device_;
   ScopedEnv map_;
-  CRS232 port_;
+  const CancelToken cancel_;
+  CRS232 port_{cancel_};
 };
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "ScopedEnv.h"
 #include "VirtualServoDrive.h"
+#include "base/Cancellation.h"
 #include "serial/SerialCommunication.h"
 
 using namespace pellux;
@@ -22,7 +23,8 @@ class ServoDriveLine : public ::testing::Test {
 
   VirtualServoDrive drive_;
   ScopedEnv portMap_{"PUPDATE_PORT_MAP", "COM5=" + drive_.PortPath()};
-  SerialCommunication port_;
+  const CancelToken cancel_;
+  SerialCommunication port_{cancel_};
 };
 
 }  // namespace

@@ -45,11 +45,11 @@ class DialogJobLogTest : public QObject {
     timer.start(10);
 
     const bool result = RunInConsole(
-        [] {
-          ConsoleWrite("\r\n[ FPGA Update mode ] - PUPDATE-NR2-FPGA-COM3\r\n");
-          for (int block = 1; block <= 3; ++block) ConsolePrintf("\r%d/3", block);
-          ConsoleWrite("\r\nAnd press enter key...\r\n");
-          return ConsoleReadKey() == '\n';
+        [](const CancelToken& cancel, JobConsole& console) {
+          console.Write("\r\n[ FPGA Update mode ] - PUPDATE-NR2-FPGA-COM3\r\n");
+          for (int block = 1; block <= 3; ++block) console.Printf("\r%d/3", block);
+          console.Write("\r\nAnd press enter key...\r\n");
+          return console.ReadKey(cancel) == '\n';
         },
         "PUPDATE-NR2-FPGA-COM3");
     QVERIFY(answered);

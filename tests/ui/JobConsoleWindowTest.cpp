@@ -106,15 +106,15 @@ class JobConsoleWindowTest : public QObject {
       return true;
     });
     std::atomic<int> key{0};
-    const bool result = RunInConsole([&] {
-      ConsoleWrite("[ FIRMWARE Update mode ]\r\n");
+    const bool result = RunInConsole([&](const CancelToken& cancel, JobConsole& console) {
+      console.Write("[ FIRMWARE Update mode ]\r\n");
       for (int percent = 0; percent <= 100; percent += 5) {
-        ConsolePrintf("\r%3d%% [%-20s]", percent, std::string(percent / 5, '#').c_str());
+        console.Printf("\r%3d%% [%-20s]", percent, std::string(percent / 5, '#').c_str());
       }
-      ConsoleWrite("\r\n\xC3");  // a character split over two writes
-      ConsoleWrite("\xA9t\xC3\xA9\r\n");
-      ConsoleWrite("And press enter key...\r\n");
-      key = ConsoleReadKey();
+      console.Write("\r\n\xC3");  // a character split over two writes
+      console.Write("\xA9t\xC3\xA9\r\n");
+      console.Write("And press enter key...\r\n");
+      key = console.ReadKey(cancel);
       return true;
     });
     QVERIFY(driver.done());
@@ -135,9 +135,9 @@ class JobConsoleWindowTest : public QObject {
       return true;
     });
     std::atomic<int> key{0};
-    const bool result = RunInConsole([&] {
-      ConsoleWrite("waiting\r\n");
-      key = ConsoleReadKey();
+    const bool result = RunInConsole([&](const CancelToken& cancel, JobConsole& console) {
+      console.Write("waiting\r\n");
+      key = console.ReadKey(cancel);
       return true;
     });
     QVERIFY(driver.done());
@@ -157,11 +157,11 @@ class JobConsoleWindowTest : public QObject {
       return true;
     });
     std::atomic<bool> sawCancel{false};
-    const bool result = RunInConsole([&] {
-      ConsoleWrite("busy\r\n");
-      while (CancellableSleep(20)) {
+    const bool result = RunInConsole([&](const CancelToken& cancel, JobConsole& console) {
+      console.Write("busy\r\n");
+      while (cancel.SleepFor(std::chrono::milliseconds(20))) {
       }
-      sawCancel = JobCancelled();
+      sawCancel = cancel.IsCancelled();
       return true;
     });
     QVERIFY(driver.done());
@@ -208,9 +208,9 @@ class JobConsoleWindowTest : public QObject {
           return true;
         },
         0);
-    const bool result = RunInConsole([] {
-      ConsoleWrite("busy\r\n");
-      while (CancellableSleep(20)) {
+    const bool result = RunInConsole([](const CancelToken& cancel, JobConsole& console) {
+      console.Write("busy\r\n");
+      while (cancel.SleepFor(std::chrono::milliseconds(20))) {
       }
       return true;
     });
@@ -249,9 +249,9 @@ class JobConsoleWindowTest : public QObject {
       QTest::keyClick(&window, Qt::Key_Enter);
       return true;
     });
-    const bool result = RunInConsole([] {
-      ConsoleWrite("prompt\r\n");
-      return ConsoleReadKey() == '\n';
+    const bool result = RunInConsole([](const CancelToken& cancel, JobConsole& console) {
+      console.Write("prompt\r\n");
+      return console.ReadKey(cancel) == '\n';
     });
     QVERIFY(driver.done());
     QVERIFY(visibleAfterEsc);
@@ -267,14 +267,14 @@ class JobConsoleWindowTest : public QObject {
       QTest::keyClick(&window, Qt::Key_Return);
       return true;
     });
-    const bool result = RunInConsole([] {
+    const bool result = RunInConsole([](const CancelToken& cancel, JobConsole& console) {
       std::thread reader([] {
         for (int i = 0; i < 500; ++i) ConsoleWrite("r");
       });
       for (int i = 0; i < 500; ++i) ConsoleWrite("j");
       reader.join();
       ConsoleWrite("\r\ndone\r\n");
-      ConsoleReadKey();
+      console.ReadKey(cancel);
       return true;
     });
     QVERIFY(result);

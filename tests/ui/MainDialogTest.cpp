@@ -189,7 +189,8 @@ class MainDialogTest : public QObject {
     CapturingConsoleHost console;
     std::string stepFile;
     std::string stepPort;
-    OverrideUpdateStep("FIRMWARE", [&](const JobSpec& job, const std::string& file) {
+    OverrideUpdateStep("FIRMWARE", [&](const JobSpec& job, const std::string& file,
+                                       const CancelToken&, JobConsole&) {
       stepFile = file;
       stepPort = job.port;
       return true;

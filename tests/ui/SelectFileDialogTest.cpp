@@ -28,7 +28,8 @@ class SelectFileDialogTest : public QObject {
   void init() {
     messages_.clear();
     stepFiles_.clear();
-    OverrideUpdateStep("SERVO", [this](const JobSpec& job, const std::string& file) {
+    OverrideUpdateStep("SERVO", [this](const JobSpec& job, const std::string& file,
+                                       const CancelToken&, JobConsole&) {
       stepFiles_.push_back(job.machine + "/" + job.mode + "/" + job.port + ":" + file);
       return true;
     });

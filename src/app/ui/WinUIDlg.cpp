@@ -160,8 +160,11 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
       const std::filesystem::path folder = programFolder_;
       const std::string key = action.machineKey;
       // It ends with its own "press enter" prompt.
-      RunInConsole([folder, key] { return DownloadOnlineFiles(folder, key); }, "DOWNLOAD-" + key,
-                   RunEnding::Immediate);
+      RunInConsole(
+          [folder, key](const CancelToken& cancel, JobConsole& console) {
+            return DownloadOnlineFiles(folder, key, cancel, console);
+          },
+          "DOWNLOAD-" + key, RunEnding::Immediate);
       return;
     }
     case DialogAction::Kind::ExtendSetting:

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "base/Cancellation.h"
+
 class QKeyEvent;
 
 namespace pellux {
@@ -15,6 +17,13 @@ class ExtendSettingDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+
+  // What the dialog's board exchanges wait on. They run outside any job, so
+  // nothing cancels them: each wait ends by its own time limit.
+  const CancelToken& ExchangeCancellation() const { return exchanges_; }
+
+ private:
+  CancelToken exchanges_;
 };
 
 }  // namespace pellux

@@ -40,7 +40,7 @@ ExtendSetting_NR2::ExtendSetting_NR2(std::string portName, QWidget* parent)
 ExtendSetting_NR2::~ExtendSetting_NR2() = default;
 
 void ExtendSetting_NR2::OnLoad() {
-  CCamVer1 board;
+  CCamVer1 board(ExchangeCancellation());
   board.Configure(BoardLineSettings(portName_));
   board.Open();  // a port that did not open shows as a missing answer
 
@@ -80,7 +80,7 @@ void ExtendSetting_NR2::OnSave() {
     punches.push_back(BoxTextToFloat(box->text().toStdString()));
   const float speed = BoxTextToFloat(speedBox_->text().toStdString());
 
-  CCamVer1 board;
+  CCamVer1 board(ExchangeCancellation());
   board.Configure(BoardLineSettings(portName_));
   if (!board.Open()) {
     ShowMessage(QStringLiteral("Comm port open fail."));

@@ -21,7 +21,8 @@ constexpr int kAfterSetMs = 1000;
 ExtendSetting_R1PS::ExtendSetting_R1PS(std::string portName, QWidget* parent)
     : ExtendSettingDialog(parent),
       ui_(std::make_unique<Ui::ExtendSetting_R1PS>()),
-      portName_(std::move(portName)) {
+      portName_(std::move(portName)),
+      board_(ExchangeCancellation()) {
   ui_->setupUi(this);
   punchBoxes_ = {ui_->id1011, ui_->id1012, ui_->id1013, ui_->id1014, ui_->id1015, ui_->id1016};
   connect(ui_->id1022, &QPushButton::clicked, this, &ExtendSetting_R1PS::OnLoad);

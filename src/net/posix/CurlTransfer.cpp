@@ -24,12 +24,13 @@ class AttachedHandle {
   bool attached_;
 };
 
-int CancelOnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return JobCancelled() ? 1 : 0;
+int CancelOnProgress(void* token, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const CancelToken*>(token)->IsCancelled() ? 1 : 0;
 }
 }  // namespace
 
-void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCacheHeaders) {
+void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCacheHeaders,
+                             const CancelToken& cancel) {
   curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
@@ -44,6 +45,7 @@ void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCa
   // The progress callback ends a transfer that streams without pause.
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CancelOnProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, const_cast<CancelToken*>(&cancel));
 }
 
 curl_slist* NewNoCacheHeaders() {
@@ -57,15 +59,15 @@ curl_slist* NewNoCacheHeaders() {
   return more;
 }
 
-CURLcode PerformCancellableTransfer(CURL* easy) {
+CURLcode PerformCancellableTransfer(CURL* easy, const CancelToken& cancel) {
   CurlMulti multi(curl_multi_init());
   if (!multi) return CURLE_OUT_OF_MEMORY;
   AttachedHandle attached(multi.get(), easy);
   if (!attached.attached()) return CURLE_FAILED_INIT;
 
-  const auto wakeFd = static_cast<curl_socket_t>(JobCancellation().Wake().NativeHandle());
+  const auto wakeFd = static_cast<curl_socket_t>(cancel.Wake().NativeHandle());
   for (;;) {
-    if (JobCancelled()) return CURLE_ABORTED_BY_CALLBACK;
+    if (cancel.IsCancelled()) return CURLE_ABORTED_BY_CALLBACK;
     int running = 0;
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_FAILED_INIT;
     if (running == 0) {
@@ -77,8 +79,8 @@ CURLcode PerformCancellableTransfer(CURL* easy) {
       }
       return CURLE_FAILED_INIT;
     }
-    // Sleeps until the socket is ready, a timer of libcurl is due, or the job
-    // is cancelled (the wake-up descriptor becomes readable).
+    // Sleeps until the socket is ready, a timer of libcurl is due, or the
+    // token is cancelled (the wake-up descriptor becomes readable).
     curl_waitfd wake{wakeFd, CURL_WAIT_POLLIN, 0};
     if (curl_multi_poll(multi.get(), &wake, wakeFd >= 0 ? 1 : 0, 1000, nullptr) != CURLM_OK) {
       return CURLE_FAILED_INIT;

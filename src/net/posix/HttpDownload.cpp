@@ -54,28 +54,29 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   return length;
 }
 
-void ReportError(const char* text, CURLcode code, const char* detail) {
+void ReportError(JobConsole& console, const char* text, CURLcode code, const char* detail) {
   const char* message = detail[0] != '\0' ? detail : curl_easy_strerror(code);
-  ConsolePrintf("%s Error: %lu - %s\n", text, static_cast<unsigned long>(code), message);
+  console.Printf("%s Error: %lu - %s\n", text, static_cast<unsigned long>(code), message);
 }
 
-void ReportWriteFailure() {
-  ConsoleWrite("\nError writing to file. Disk full or other I/O error?\n");
+void ReportWriteFailure(JobConsole& console) {
+  console.Write("\nError writing to file. Disk full or other I/O error?\n");
 }
 }  // namespace
 
-bool DownloadFile(const std::string& url, const std::string& localPath) {
+bool DownloadFile(const std::string& url, const std::string& localPath, const CancelToken& cancel,
+                  JobConsole& console) {
   // The local file first: a path that cannot be written costs no network access.
   File file(std::fopen(localPath.c_str(), "wb"));
   if (!file) {
-    ConsolePrintf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
+    console.Printf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
     return false;
   }
 
   CurlEasy easy = NewCurlEasy();
   CurlHeaderList headers(NewNoCacheHeaders());
   if (!easy || !headers) {
-    ConsolePrintf("%s\n", "InternetOpen failed.");
+    console.Printf("%s\n", "InternetOpen failed.");
     return false;
   }
   CURLU* parsed = curl_url();
@@ -83,13 +84,13 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
                                                           CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
   curl_url_cleanup(parsed);
   if (!urlValid) {
-    ReportError("InternetCrackUrlW failed.", CURLE_URL_MALFORMAT, "");
+    ReportError(console, "InternetCrackUrlW failed.", CURLE_URL_MALFORMAT, "");
     return false;
   }
 
-  Transfer transfer{easy.get(), file.get(), DownloadProgress(localPath)};
+  Transfer transfer{easy.get(), file.get(), DownloadProgress(localPath, console)};
   char detail[CURL_ERROR_SIZE] = "";
-  SetServerRequestOptions(easy.get(), "Tarnwick_Webget/1.0", headers.get());
+  SetServerRequestOptions(easy.get(), "Tarnwick_Webget/1.0", headers.get(), cancel);
   curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, detail);
   // An error status (400 and above) is a failed download, not a file.
@@ -99,15 +100,15 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &transfer);
 
-  const CURLcode result = PerformCancellableTransfer(easy.get());
+  const CURLcode result = PerformCancellableTransfer(easy.get(), cancel);
   const char* lineBreak = transfer.progress.begun() ? "\n" : "";
 
-  if (result == CURLE_ABORTED_BY_CALLBACK || JobCancelled()) {
-    ConsolePrintf("%sDownload cancelled.\n", lineBreak);
+  if (result == CURLE_ABORTED_BY_CALLBACK || cancel.IsCancelled()) {
+    console.Printf("%sDownload cancelled.\n", lineBreak);
     return false;
   }
   if (transfer.writeFailed) {
-    ReportWriteFailure();
+    ReportWriteFailure(console);
     return false;
   }
   switch (result) {
@@ -116,20 +117,21 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
     case CURLE_HTTP_RETURNED_ERROR: {
       long status = 0;
       curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-      ConsolePrintf("%sDownload failed: the server answered HTTP status %ld.\n", lineBreak, status);
+      console.Printf("%sDownload failed: the server answered HTTP status %ld.\n", lineBreak,
+                     status);
       return false;
     }
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
-      ReportError("InternetCrackUrlW failed.", result, detail);
+      ReportError(console, "InternetCrackUrlW failed.", result, detail);
       return false;
     default:
       if (transfer.progress.begun()) {
         // Cut short or broken off: what arrived is not the whole file.
-        ConsoleWrite("\n");
-        ReportError("InternetReadFile failed during download.", result, detail);
+        console.Write("\n");
+        ReportError(console, "InternetReadFile failed during download.", result, detail);
       } else {
-        ReportError("HttpSendRequest failed.", result, detail);
+        ReportError(console, "HttpSendRequest failed.", result, detail);
       }
       return false;
   }
@@ -137,7 +139,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   if (!transfer.progress.begun()) transfer.progress.Begin(-1);
   // Buffered bytes that cannot reach the disk are a write failure too.
   if (std::fflush(file.get()) != 0) {
-    ReportWriteFailure();
+    ReportWriteFailure(console);
     return false;
   }
   transfer.progress.Complete();

@@ -12,10 +12,10 @@ namespace {
 constexpr DWORD kChunkSize = 1024;
 }  // namespace
 
-std::string FetchText(const std::string& url) {
-  InternetSession session(L"FirmwareUpdate");
+std::string FetchText(const std::string& url, const CancelToken& cancel, JobConsole& console) {
+  InternetSession session(L"FirmwareUpdate", cancel);
   if (session.root() == nullptr) {
-    ConsoleWrite("Fail internet access.\r\n");
+    console.Write("Fail internet access.\r\n");
     return {};
   }
   const char* noCache = "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
@@ -31,7 +31,7 @@ std::string FetchText(const std::string& url) {
       !HttpQueryInfoA(reply, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                       nullptr) ||
       status >= 400) {
-    ConsoleWrite("Fail access to server.\r\n");
+    console.Write("Fail access to server.\r\n");
     return {};
   }
   ReplyText text;

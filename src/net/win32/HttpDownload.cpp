@@ -23,10 +23,10 @@ constexpr size_t kPathLength = 2048;
 using File = FileHandle;
 
 // "<text> Error: <code> - <system message>", or the text alone without an error code.
-void ReportLastError(const char* text) {
+void ReportLastError(JobConsole& console, const char* text) {
   const DWORD code = GetLastError();
   if (code == 0) {
-    ConsolePrintf("%s\n", text);
+    console.Printf("%s\n", text);
     return;
   }
   wchar_t message[256] = L"";
@@ -38,7 +38,7 @@ void ReportLastError(const char* text) {
                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), message, 256, nullptr);
   std::string line = FromWide(message);
   if (line.empty() || line.back() != '\n') line += '\n';
-  ConsolePrintf("%s Error: %lu - %s", text, static_cast<unsigned long>(code), line.c_str());
+  console.Printf("%s Error: %lu - %s", text, static_cast<unsigned long>(code), line.c_str());
 }
 
 // A numeric header of the reply; false when the reply has none.
@@ -47,28 +47,29 @@ bool QueryNumber(HINTERNET request, DWORD query, DWORD& value) {
   return HttpQueryInfoW(request, query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
 }
 
-void ReportWriteFailure() {
-  ConsoleWrite("\nError writing to file. Disk full or other I/O error?\n");
+void ReportWriteFailure(JobConsole& console) {
+  console.Write("\nError writing to file. Disk full or other I/O error?\n");
 }
 
-bool ReportCancelled(const DownloadProgress& progress) {
-  ConsolePrintf("%sDownload cancelled.\n", progress.begun() ? "\n" : "");
+bool ReportCancelled(JobConsole& console, const DownloadProgress& progress) {
+  console.Printf("%sDownload cancelled.\n", progress.begun() ? "\n" : "");
   return false;
 }
 }  // namespace
 
-bool DownloadFile(const std::string& url, const std::string& localPath) {
+bool DownloadFile(const std::string& url, const std::string& localPath, const CancelToken& cancel,
+                  JobConsole& console) {
   // The local file first: a path that cannot be written costs no network access.
   File file(_wfopen(ToWide(localPath).c_str(), L"wb"));
   if (!file) {
-    ConsolePrintf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
+    console.Printf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
     return false;
   }
-  DownloadProgress progress(localPath);
+  DownloadProgress progress(localPath, console);
 
-  InternetSession session(L"Tarnwick_Webget/1.0");
+  InternetSession session(L"Tarnwick_Webget/1.0", cancel);
   if (session.root() == nullptr) {
-    ReportLastError("InternetOpen failed.");
+    ReportLastError(console, "InternetOpen failed.");
     return false;
   }
 
@@ -83,7 +84,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   parts.dwUrlPathLength = kPathLength;
   if (wideUrl.empty() || !InternetCrackUrlW(wideUrl.c_str(), 0, 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-    ReportLastError("InternetCrackUrlW failed.");
+    ReportLastError(console, "InternetCrackUrlW failed.");
     return false;
   }
 
@@ -91,7 +92,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
       session.Adopt(InternetConnectW(session.root(), host, parts.nPort, nullptr, nullptr,
                                      INTERNET_SERVICE_HTTP, 0, session.context()));
   if (connection == nullptr) {
-    ReportLastError("InternetConnect failed.");
+    ReportLastError(console, "InternetConnect failed.");
     return false;
   }
   const wchar_t* accepted[] = {L"*/*", nullptr};
@@ -100,21 +101,21 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   HINTERNET request = session.Adopt(HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr,
                                                      accepted, flags, session.context()));
   if (request == nullptr) {
-    ReportLastError("HttpOpenRequest failed.");
+    ReportLastError(console, "HttpOpenRequest failed.");
     return false;
   }
   // Ask every cache on the way for a fresh copy.
   const wchar_t* noCache = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (!session.Complete(HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0))) {
-    if (session.Cancelled()) return ReportCancelled(progress);
-    ReportLastError("HttpSendRequest failed.");
+    if (session.Cancelled()) return ReportCancelled(console, progress);
+    ReportLastError(console, "HttpSendRequest failed.");
     return false;
   }
   // An error status (400 and above) is a failed download, not a file.
   DWORD status = 0;
   if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, status) && status >= 400) {
-    ConsolePrintf("Download failed: the server answered HTTP status %lu.\n",
-                  static_cast<unsigned long>(status));
+    console.Printf("Download failed: the server answered HTTP status %lu.\n",
+                   static_cast<unsigned long>(status));
     return false;
   }
   DWORD length = 0;
@@ -124,23 +125,23 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   for (;;) {
     DWORD got = 0;
     const bool read = session.Complete(InternetReadFile(request, buffer, kReadSize, &got));
-    if (session.Cancelled()) return ReportCancelled(progress);
+    if (session.Cancelled()) return ReportCancelled(console, progress);
     if (!read) {
       // Broken off: what arrived is not the whole file.
-      ConsoleWrite("\n");
-      ReportLastError("InternetReadFile failed during download.");
+      console.Write("\n");
+      ReportLastError(console, "InternetReadFile failed during download.");
       return false;
     }
     if (got == 0) break;
     if (std::fwrite(buffer, 1, got, file.get()) != got) {
-      ReportWriteFailure();
+      ReportWriteFailure(console);
       return false;
     }
     progress.Received(got);
   }
   // A reply shorter than it announced was cut short.
   if (length > 0 && progress.total() < length) {
-    ConsolePrintf(
+    console.Printf(
         "\nInternetReadFile failed during download. Error: the connection ended after "
         "%lu of %lu bytes.\n",
         static_cast<unsigned long>(progress.total()), static_cast<unsigned long>(length));
@@ -148,7 +149,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath) {
   }
   // Buffered bytes that cannot reach the disk are a write failure too.
   if (std::fflush(file.get()) != 0) {
-    ReportWriteFailure();
+    ReportWriteFailure(console);
     return false;
   }
   progress.Complete();

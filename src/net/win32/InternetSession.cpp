@@ -46,7 +46,8 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID inform
 }
 }  // namespace
 
-InternetSession::InternetSession(const wchar_t* userAgent) : events_(std::make_unique<Events>()) {
+InternetSession::InternetSession(const wchar_t* userAgent, const CancelToken& cancel)
+    : cancel_(cancel), events_(std::make_unique<Events>()) {
   if (events_->completed == nullptr || events_->allClosed == nullptr) return;
   root_ =
       InternetOpenW(userAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
@@ -97,10 +98,11 @@ void InternetSession::CloseAll() {
 bool InternetSession::Complete(BOOL started) {
   if (started) return true;
   if (GetLastError() != ERROR_IO_PENDING) return false;
-  const HANDLE wake = reinterpret_cast<HANDLE>(JobCancellation().Wake().NativeHandle());
+  const HANDLE wake = reinterpret_cast<HANDLE>(cancel_.Wake().NativeHandle());
   HANDLE handles[2] = {events_->completed, wake};
-  const DWORD count = JobCancellation().Wake().NativeHandle() == -1 ? 1 : 2;
-  if (!JobCancelled() && WaitForMultipleObjects(count, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
+  const DWORD count = cancel_.Wake().NativeHandle() == -1 ? 1 : 2;
+  if (!cancel_.IsCancelled() &&
+      WaitForMultipleObjects(count, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
     std::lock_guard<std::mutex> lock(events_->mutex);
     if (events_->result.dwResult != 0) return true;
     SetLastError(events_->result.dwError);

@@ -8,15 +8,17 @@
 
 namespace pellux {
 
+class CancelToken;
+
 // The handles of one WinINet exchange, opened for asynchronous work so that
-// every wait for the network also waits for the job's cancellation. A call
-// that goes pending is finished with Complete(); a cancelled job closes the
+// every wait for the network also waits for `cancel`. A call that goes
+// pending is finished with Complete(); a cancellation closes the
 // handles, which ends the pending call, and Complete() then returns false
 // with Cancelled() true. The handles are closed on every way out, children
 // first, and the object lives until WinINet has let go of them.
 class InternetSession {
  public:
-  explicit InternetSession(const wchar_t* userAgent);
+  InternetSession(const wchar_t* userAgent, const CancelToken& cancel);
   ~InternetSession();
   InternetSession(const InternetSession&) = delete;
   InternetSession& operator=(const InternetSession&) = delete;
@@ -40,6 +42,7 @@ class InternetSession {
  private:
   void CloseAll();
 
+  const CancelToken& cancel_;
   std::unique_ptr<Events> events_;
   HINTERNET root_ = nullptr;
   HINTERNET children_[2] = {nullptr, nullptr};
