@@ -9,6 +9,7 @@
 #include "CapturingConsole.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
+#include "base/Cancellation.h"
 #include "jobs/ApplicationInstall.h"
 
 using namespace pellux;
@@ -27,7 +28,7 @@ class WindowsInstallTest : public ::testing::Test {
   std::string Package(const char* name) const { return archives_ + "\\" + name; }
   std::string Dir() const { return tmp / "Fabro"; }
   bool Install(const char* package) {
-    return InstallApplication(Package(package), Dir(), std::time(nullptr));
+    return InstallApplication(Package(package), Dir(), std::time(nullptr), cancel, console);
   }
   DWORD Attributes(const std::string& relative) const {
     return GetFileAttributesW((fs::path(Dir()) / relative).c_str());
@@ -46,6 +47,7 @@ class WindowsInstallTest : public ::testing::Test {
 
   std::string archives_;
   TempDir tmp;
+  CancelToken cancel;
   CapturingConsole console;
   ScopedActiveConsole active{console};
 };
