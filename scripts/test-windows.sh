@@ -135,13 +135,6 @@ PUPDATE_TEST_SERVER_URL=$server_url PUPDATE_TEST_SERVER_TREE=$(winpath "$work/tr
   || fail "core tests failed under Wine"
 
 
-# The jobs end to end are not yet reliable under Wine (an Application job
-# after the merge of the job logs crashed in the heap): opt-in for now.
-if [ "${PUPDATE_WINDOWS_END_TO_END:-0}" != 1 ]; then
-  echo "Windows stage passed (jobs end to end: set PUPDATE_WINDOWS_END_TO_END=1)."
-  exit 0
-fi
-
 echo "== Jobs end to end against pupdate-sim"
 "$linux/sim/pupdate-sim" --server --port-map-file "$work/portmap" --content "$work/content" \
   >"$work/sim.log" 2>&1 &
@@ -177,17 +170,20 @@ job() {
   fi
   echo "$name: Complete"
 }
-# Asks the twin for its flash report and waits for the new line.
-flash_report() {
-  local before
-  before=$(grep -c '^\[.*flash ' "$work/sim.log" || true)
+# Asks the twins for their report (the flash, the FPGA store, the servo
+# drive's parameters; the servo line comes last) and prints the line of
+# `what` from it.
+twin_report() {
+  local what=$1 before
+  before=$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)
   kill -USR1 "$sim"
   for _ in $(seq 100); do
-    [ "$(grep -c '^\[.*flash ' "$work/sim.log" || true)" -gt "$before" ] && break
+    [ "$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)" -gt "$before" ] && break
     sleep 0.1
   done
-  grep '^\[.*flash ' "$work/sim.log" | tail -n 1
+  grep "^\[.*\] $what" "$work/sim.log" | tail -n 1
 }
+flash_report() { twin_report 'flash '; }
 # The boot switch set and the power cycled: the board waits in its ROM bootloader.
 boot_switch() {
   local before
@@ -205,11 +201,35 @@ flash_report | grep -q 'flash matches' || fail "after the firmware job: $(flash_
 
 job PUpdate-NR2-FPGA-COM3
 fpga=$(ls "$work/content/NR2/FPGA/"*.bin | head -n 1)
-blocks=$((($(stat -c %s "$fpga") + 127) / 128))  # the last block is padded
-grep -q "FPGA image received: $((blocks * 128)) bytes in $blocks blocks" "$work/sim.log" \
-  || fail "the board did not receive the FPGA image whole: $(grep FPGA "$work/sim.log")"
+store=$(twin_report 'FPGA store ')
+grep -q "FPGA store matches NR2/FPGA/${fpga##*/}: $(stat -c %s "$fpga") bytes" <<<"$store" \
+  || fail "the board's FPGA store does not hold the image sent: $store"
 
 job PUpdate-NR2-Servo-COM5
+# The drive holds the setting file's values (after its factory reset), read
+# here from the file itself; the line named 999 starts the auto-tuning.
+settings=$(ls "$work/content/NR2/SERVO/"*.txt | head -n 1)
+held=$(twin_report 'servo drive holds ')
+python3 - "$settings" "$held" <<'PY' || fail "the servo drive does not hold the setting file's values"
+import re, sys
+expected, tuning = [], False
+for line in open(sys.argv[1], encoding='latin-1').read().split('\n'):
+    if '=' not in line:
+        continue
+    name, rest = line.split('=', 1)
+    value = re.split(r'[\t /]', rest, maxsplit=1)[0]
+    if name == '999':
+        tuning = True
+    else:
+        expected.append(name + '=' + value)
+held = sys.argv[2]
+match = re.search(r'servo drive holds (?:no parameters|\d+ parameters?:((?: [^ ;]+)*)); auto-tuning (started|not started)$', held)
+if not match:
+    sys.exit('unreadable report: ' + held)
+pairs = (match.group(1) or '').split()
+if sorted(pairs) != sorted(expected) or (match.group(2) == 'started') != tuning:
+    sys.exit('held: %s\nsent: %s, auto-tuning %s' % (held, ' '.join(expected), tuning))
+PY
 
 fabro=$work/Fabro
 PUPDATE_FABRO_DIR=$(winpath "$fabro") job PUpdate-NR2-Application-COM3

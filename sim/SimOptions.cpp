@@ -40,10 +40,12 @@ const char* SimUsage() {
          "  --version             print the version and exit\n"
          "Ctrl+C or SIGTERM stops; SIGUSR1 prints whether the board's flash matches\n"
          "the server's default firmware image (also printed when the program starts\n"
-         "and on stop); SIGUSR2 sets the boot switch and cycles the board's power;\n"
-         "SIGPWR cycles its power with the boot switch in its normal position.\n"
+         "and on stop), whether its FPGA store holds the sample FPGA image, and the\n"
+         "servo drive's parameter table; SIGUSR2 sets the boot switch and cycles the\n"
+         "board's power; SIGPWR cycles its power with the boot switch in its normal\n"
+         "position.\n"
          "Lines typed on the terminal: p (power cycle), b (boot switch and power\n"
-         "cycle), f (flash report), q (stop).\n";
+         "cycle), f (the SIGUSR1 report), q (stop).\n";
 }
 
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {

@@ -12,7 +12,7 @@ constexpr uint8_t kEot = 0x04;
 constexpr uint8_t kAck = 0x06;
 constexpr uint8_t kNak = 0x15;
 constexpr size_t kFrameSize = 133;
-constexpr size_t kDataSize = 128;
+constexpr size_t kDataSize = VirtualControlBoard::kFpgaBlockSize;
 
 constexpr int kRunningBaud = 19200;
 constexpr int kUpgradeBaud = 115200;

@@ -36,6 +36,9 @@ class VirtualControlBoard : public VirtualDevice {
   // Waits until the board is in `mode`; false after `timeoutMs`.
   bool WaitForMode(Mode mode, int timeoutMs = 20000) const;
 
+  // Data bytes in one block of an FPGA image.
+  static constexpr size_t kFpgaBlockSize = 128;
+
   // The last FPGA image received up to EOT (whole blocks, padding included).
   std::vector<uint8_t> FpgaImage() const;
   int FpgaImagesReceived() const;

@@ -7,6 +7,7 @@
 #include "BoardCommandTwin.h"
 #include "Stm32BoardBootloader.h"
 #include "Stm32BootloaderModel.h"
+#include "TwinReports.h"
 #include "VirtualControlBoard.h"
 #include "VirtualServoDrive.h"
 #include "VirtualStepDrive.h"
@@ -164,4 +165,15 @@ std::vector<uint8_t> VirtualMachine::Flash() const {
 std::string VirtualMachine::CompareFlash(const std::string& imageName, uint32_t address,
                                          const std::vector<uint8_t>& image) const {
   return FlashComparisonLine(imageName, 0x08000000, Flash(), address, image);
+}
+
+std::string VirtualMachine::CompareFpga(const std::string& imageName,
+                                        const std::vector<uint8_t>& image) const {
+  VirtualControlBoard& board = *devices_->board;
+  return FpgaComparisonLine(imageName, board.FpgaImage(), board.FpgaImagesReceived(), image,
+                            VirtualControlBoard::kFpgaBlockSize);
+}
+
+std::string VirtualMachine::ServoParameters() const {
+  return ServoParametersLine(devices_->servo->Parameters(), devices_->servo->TuningStarted());
 }

@@ -73,6 +73,10 @@ class VirtualMachine {
   // One line saying whether the flash holds `image` at `address`.
   std::string CompareFlash(const std::string& imageName, uint32_t address,
                            const std::vector<uint8_t>& image) const;
+  // One line saying whether the board's FPGA store holds `image`.
+  std::string CompareFpga(const std::string& imageName, const std::vector<uint8_t>& image) const;
+  // The servo drive's parameter table as one line.
+  std::string ServoParameters() const;
 
  private:
   struct Devices;

@@ -158,6 +158,8 @@ int main(int argc, char** argv) {
   const std::string firmwareName =
       "NR2/FIRMWARE/" + (options.machine.f4Chip ? content.f4FirmwareFile : content.firmwareFile);
 
+  const std::string fpgaName = "NR2/FPGA/" + content.fpgaFile;
+
   VirtualMachine* machinePointer = nullptr;
   options.machine.stepRecordFile = (folder.Path() / "NR2" / "STEP" / "NR2_StepDrive.rec").string();
   options.machine.onProgramStarted = [&] {
@@ -212,14 +214,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string pid = std::to_string(::getpid());
-  printer.Plain("Send SIGUSR1 (kill -USR1 " + pid + ") for a flash report.");
+  printer.Plain("Send SIGUSR1 (kill -USR1 " + pid +
+                ") for a report of the flash, the FPGA store and the servo drive's parameters.");
   printer.Plain("Send SIGUSR2 (kill -USR2 " + pid +
                 ") to set the board's boot switch and cycle its power (Initialize and F4 jobs).");
   printer.Plain("Send SIGPWR (kill -PWR " + pid +
                 ") to cycle the board's power with the boot switch in its normal position.");
   printer.Plain(
       "Or type a line: p (power cycle), b (boot switch and power cycle), "
-      "f (flash report), q (stop).");
+      "f (report), q (stop).");
   printer.Plain("Press Ctrl+C to stop.");
 
   const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
@@ -233,6 +236,8 @@ int main(int argc, char** argv) {
   const auto command = [&](const std::string& what) {
     if (what == "f" || what == "flash") {
       printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
+      printer.Line(machine.CompareFpga(fpgaName, content.fpgaImage));
+      printer.Line(machine.ServoParameters());
     } else if (what == "b" || what == "boot") {
       machine.Board().EnterBootloaderByBootSwitch();
     } else if (what == "p" || what == "power") {
@@ -241,8 +246,8 @@ int main(int argc, char** argv) {
       running = false;
     } else if (!what.empty()) {
       printer.Plain("unknown command \"" + what +
-                    "\": type p (power cycle), b (boot switch and power cycle), f (flash "
-                    "report) or q (stop)");
+                    "\": type p (power cycle), b (boot switch and power cycle), f "
+                    "(report) or q (stop)");
     }
   };
   // Started in the background of a shell, the sim must not be stopped for

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace pellux {
 
@@ -9,6 +10,13 @@ namespace pellux {
 
 // The full path of the running program; empty when the system does not say.
 std::filesystem::path RunningProgramPath();
+
+// The file name the program was started under, which can name a job
+// (PUpdate-NR2-Firmware-COM3.exe). On Windows the module's own file, whatever
+// the launcher wrote first on the command line; elsewhere the last part of
+// `firstToken` (argv[0]), since a job copy there may be a link that the
+// running program's path would resolve to the program it points to.
+std::string ProgramFileName(const char* firstToken);
 
 // The default folder of the machine application: C:\Fabro on Windows,
 // $HOME/Fabro elsewhere (the user database's home when HOME is unset).

@@ -7,6 +7,7 @@
 
 #include "ProgramVersion.h"
 #include "app/CommandLine.h"
+#include "base/ProgramLocation.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/LoggingConsoleHost.h"
 #include "main/PelluxUpdateUsage.h"
@@ -45,7 +46,7 @@ bool IsOwnOptionLike(const std::string& argument) {
 int main(int argc, char** argv) {
   // The tokens are the program's own file name and the arguments as given.
   std::vector<std::string> tokens;
-  tokens.push_back(BaseName(argc > 0 && argv[0] ? argv[0] : ""));
+  tokens.push_back(ProgramFileName(argc > 0 ? argv[0] : nullptr));
   for (int i = 1; i < argc; ++i) tokens.emplace_back(argv[i]);
 
   ProgramNameAnalysis analysis = AnalyseProgramName(tokens[0]);

@@ -11,6 +11,7 @@
 #include "ChildProcess.h"
 #include "JobOutput.h"
 #include "TestFiles.h"
+#include "TwinReports.h"
 #include "VirtualMachine.h"
 
 using namespace pellux;
@@ -46,6 +47,33 @@ TEST(FlashComparison, SaysWhetherTheFlashHoldsTheImage) {
             "flash does NOT match a.hex: 4 bytes at 0x0800003E: the image lies outside the flash");
   EXPECT_EQ(FlashComparisonLine("a.hex", 0x08000000, flash, 0x07FFFFFE, image),
             "flash does NOT match a.hex: 4 bytes at 0x07FFFFFE: the image lies outside the flash");
+}
+
+TEST(FpgaComparison, SaysWhetherTheStoreHoldsTheImageBeforeItsPadding) {
+  const std::vector<uint8_t> image = {1, 2, 3, 4, 5};
+  EXPECT_EQ(FpgaComparisonLine("NR2/FPGA/a.bin", {}, 0, image, 4),
+            "FPGA store empty (no image received), cannot compare with NR2/FPGA/a.bin: 5 bytes");
+  std::vector<uint8_t> store = {1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(FpgaComparisonLine("NR2/FPGA/a.bin", store, 1, image, 4),
+            "FPGA store matches NR2/FPGA/a.bin: 5 bytes (8 with the last block's padding)");
+  store[4] = 6;
+  EXPECT_EQ(FpgaComparisonLine("a.bin", store, 2, image, 4),
+            "FPGA store does NOT match a.bin: 5 bytes: first difference at byte 4 (store 0x06, "
+            "image 0x05)");
+  // A block short, or a whole block too many: not the image, whatever the bytes.
+  EXPECT_EQ(FpgaComparisonLine("a.bin", {1, 2, 3, 4}, 1, image, 4),
+            "FPGA store does NOT match a.bin: 5 bytes: the store holds 4 bytes");
+  EXPECT_EQ(FpgaComparisonLine("a.bin", {1, 2, 3, 4, 5, 0, 0, 0, 0}, 1, image, 4),
+            "FPGA store does NOT match a.bin: 5 bytes: the store holds 9 bytes");
+}
+
+TEST(ServoParametersReport, NamesEveryValueInOrder) {
+  EXPECT_EQ(ServoParametersLine({}, false),
+            "servo drive holds no parameters; auto-tuning not started");
+  EXPECT_EQ(ServoParametersLine({{"P1-02", "100"}}, false),
+            "servo drive holds 1 parameter: P1-02=100; auto-tuning not started");
+  EXPECT_EQ(ServoParametersLine({{"P2-10", "3000"}, {"P0-01", "2"}}, true),
+            "servo drive holds 2 parameters: P0-01=2 P2-10=3000; auto-tuning started");
 }
 
 TEST(VirtualMachine, MapsEveryDeviceToAPortOfItsOwn) {
@@ -100,6 +128,15 @@ TEST(VirtualMachineProgram, ServesSampleContentAndAnswersDriveJobs) {
       "] flash does NOT match NR2/FIRMWARE/NR2_FW_V251112.hex: 24576 bytes at 0x08000000: the "
       "flash is blank there\n"))
       << "nothing was flashed yet";
+  EXPECT_TRUE(
+      sim.WaitForOutput("] FPGA store empty (no image received), cannot compare with "
+                        "NR2/FPGA/NR2_FPGA_V0307.bin: 20000 bytes\n"))
+      << sim.Output();
+  // The sample setting file's values, after the factory reset; its 999 line
+  // starts the auto-tuning instead.
+  EXPECT_TRUE(sim.WaitForOutput(
+      "] servo drive holds 3 parameters: P0-01=2 P1-02=100 P2-10=3000; auto-tuning started\n"))
+      << sim.Output();
   sim.Signal(SIGTERM);
   EXPECT_EQ(sim.Wait(), 0);
   EXPECT_TRUE(EndsWith(sim.Output(), "stopped\n")) << sim.Output();

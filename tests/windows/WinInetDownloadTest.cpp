@@ -152,3 +152,29 @@ TEST_F(WinInetTest, CancellationEndsABlockedTransfer) {
   EXPECT_FALSE(download.get());
   EXPECT_TRUE(console.Output().ends_with("\nDownload cancelled.\n")) << console.Output();
 }
+
+// Each exchange has a session of its own, and WinINet's threads call back
+// into sessions that are ending while others begin, here from two jobs' worth
+// of threads at once.
+TEST_F(WinInetTest, SessionsOneAfterAnotherAndSideBySide) {
+  const std::string expected = TreeFile("NR2\\FIRMWARE\\NR2_FW.hex");
+  std::atomic<int> wrong{0};
+  auto exchanges = [&](int worker) {
+    for (int i = 0; i < 25; ++i) {
+      if (FetchText(server_ + "filelist.php?MachineName=NR2/FIRMWARE") !=
+          "FileList\nNR2_FW.hex\n") {
+        ++wrong;
+      }
+      if (i % 5 != 0) continue;
+      const std::string local = dir / ("copy" + std::to_string(worker) + ".hex");
+      if (!DownloadFile(server_ + "/NR2/FIRMWARE/NR2_FW.hex", local) ||
+          ReadFile(local) != expected) {
+        ++wrong;
+      }
+    }
+  };
+  std::thread other(exchanges, 1);
+  exchanges(0);
+  other.join();
+  EXPECT_EQ(wrong, 0) << console.Output();
+}

@@ -24,6 +24,13 @@ std::filesystem::path RunningProgramPath() {
   return error ? std::filesystem::path() : exe;
 }
 
+std::string ProgramFileName(const char* firstToken) {
+  const std::string token = firstToken != nullptr ? firstToken : "";
+  // A launcher for Windows names may write the path with backslashes.
+  const size_t slash = token.find_last_of("/\\");
+  return slash == std::string::npos ? token : token.substr(slash + 1);
+}
+
 std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(HomeDirectory()) / "Fabro";
 }

@@ -21,6 +21,22 @@ std::filesystem::path RunningProgramPath() {
   }
 }
 
+std::string ProgramFileName(const char* firstToken) {
+  const std::wstring name = RunningProgramPath().filename().wstring();
+  if (name.empty()) {
+    // The system did not say: the launcher's word is all there is.
+    const std::string token = firstToken != nullptr ? firstToken : "";
+    const size_t slash = token.find_last_of("/\\:");
+    return slash == std::string::npos ? token : token.substr(slash + 1);
+  }
+  const int length = WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), narrow.data(), length,
+                      nullptr, nullptr);
+  return narrow;
+}
+
 std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(L"C:\\Fabro");
 }

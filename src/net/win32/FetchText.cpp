@@ -35,11 +35,10 @@ std::string FetchText(const std::string& url, const CancelToken& cancel, JobCons
     return {};
   }
   ReplyText text;
-  char chunk[kChunkSize];
-  DWORD got = 0;
+  std::string_view chunk;
   // A reply broken off keeps what arrived, as a shorter text.
-  while (session.Complete(InternetReadFile(reply, chunk, kChunkSize, &got)) && got > 0) {
-    if (!text.Add(std::string_view(chunk, got))) break;
+  while (session.Read(reply, kChunkSize, chunk) && !chunk.empty()) {
+    if (!text.Add(chunk)) break;
   }
   if (session.Cancelled()) return {};
   return text.Finish();

@@ -121,10 +121,9 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   DWORD length = 0;
   progress.Begin(QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, length) ? length : -1);
 
-  char buffer[kReadSize];
   for (;;) {
-    DWORD got = 0;
-    const bool read = session.Complete(InternetReadFile(request, buffer, kReadSize, &got));
+    std::string_view data;
+    const bool read = session.Read(request, kReadSize, data);
     if (session.Cancelled()) return ReportCancelled(console, progress);
     if (!read) {
       // Broken off: what arrived is not the whole file.
@@ -132,12 +131,12 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
       ReportLastError(console, "InternetReadFile failed during download.");
       return false;
     }
-    if (got == 0) break;
-    if (std::fwrite(buffer, 1, got, file.get()) != got) {
+    if (data.empty()) break;
+    if (std::fwrite(data.data(), 1, data.size(), file.get()) != data.size()) {
       ReportWriteFailure(console);
       return false;
     }
-    progress.Received(got);
+    progress.Received(data.size());
   }
   // A reply shorter than it announced was cut short.
   if (length > 0 && progress.total() < length) {

@@ -1,54 +1,106 @@
 #include "net/win32/InternetSession.h"
 
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
 #include "base/Cancellation.h"
 
 namespace pellux {
 
-namespace {
-// Longest wait for WinINet to let go of closed handles.
-constexpr DWORD kClosingWaitMs = 10000;
-}  // namespace
-
-struct InternetSession::Events {
-  Events()
-      : completed(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        allClosed(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Events() {
+struct InternetSession::State {
+  State() : completed(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  ~State() {
     if (completed != nullptr) CloseHandle(completed);
-    if (allClosed != nullptr) CloseHandle(allClosed);
   }
-  Events(const Events&) = delete;
-  Events& operator=(const Events&) = delete;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
 
   HANDLE completed;
-  HANDLE allClosed;
   std::mutex mutex;
   INTERNET_ASYNC_RESULT result{};
-  int openHandles = 0;
+  // The adopted handles whose closing WinINet has not yet reported.
+  std::vector<HINTERNET> open;
+  // The session object is gone; the state waits for the last closing.
+  bool ended = false;
+  // Where InternetReadFile puts its bytes and their count.
+  std::vector<char> buffer;
+  DWORD got = 0;
 };
 
 namespace {
+using State = InternetSession::State;
+
+// The sessions whose handles are open, by context number.
+class SessionTable {
+ public:
+  DWORD_PTR Add(std::shared_ptr<State> state) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const DWORD_PTR context = ++last_;  // never 0: WinINet does not call back for 0
+    sessions_.emplace(context, std::move(state));
+    return context;
+  }
+  std::shared_ptr<State> Find(DWORD_PTR context) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = sessions_.find(context);
+    return found == sessions_.end() ? nullptr : found->second;
+  }
+  void Remove(DWORD_PTR context) {
+    std::shared_ptr<State> ended;  // let go of outside the lock
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = sessions_.find(context);
+    if (found == sessions_.end()) return;
+    ended = std::move(found->second);
+    sessions_.erase(found);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<DWORD_PTR, std::shared_ptr<State>> sessions_;
+  DWORD_PTR last_ = 0;
+};
+
+// Never destroyed: WinINet's threads may still call back while the process ends.
+union LastingTable {
+  LastingTable() : table() {}
+  ~LastingTable() {}
+  SessionTable table;
+};
+
+SessionTable& Sessions() {
+  static LastingTable lasting;
+  return lasting.table;
+}
+
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
                        DWORD length) {
-  auto* events = reinterpret_cast<InternetSession::Events*>(context);
-  if (events == nullptr) return;
-  if (status == INTERNET_STATUS_REQUEST_COMPLETE && information != nullptr &&
-      length >= sizeof(INTERNET_ASYNC_RESULT)) {
-    {
-      std::lock_guard<std::mutex> lock(events->mutex);
-      events->result = *static_cast<INTERNET_ASYNC_RESULT*>(information);
-    }
-    SetEvent(events->completed);
-  } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
-    std::lock_guard<std::mutex> lock(events->mutex);
-    if (--events->openHandles <= 0) SetEvent(events->allClosed);
+  if (status != INTERNET_STATUS_REQUEST_COMPLETE && status != INTERNET_STATUS_HANDLE_CLOSING) {
+    return;
   }
+  // Held until this callback returns, even when the session ends meanwhile.
+  const std::shared_ptr<State> state = Sessions().Find(context);
+  if (!state) return;
+  std::lock_guard<std::mutex> lock(state->mutex);
+  if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+    if (information == nullptr || length < sizeof(INTERNET_ASYNC_RESULT)) return;
+    state->result = *static_cast<INTERNET_ASYNC_RESULT*>(information);
+    SetEvent(state->completed);
+    return;
+  }
+  // Handles WinINet made on its own with our context are not ours to count.
+  if (information == nullptr || length < sizeof(HINTERNET)) return;
+  const HINTERNET closing = *static_cast<HINTERNET*>(information);
+  const auto found = std::find(state->open.begin(), state->open.end(), closing);
+  if (found == state->open.end()) return;
+  state->open.erase(found);
+  if (state->open.empty() && state->ended) Sessions().Remove(context);
 }
 }  // namespace
 
 InternetSession::InternetSession(const wchar_t* userAgent, const CancelToken& cancel)
-    : cancel_(cancel), events_(std::make_unique<Events>()) {
-  if (events_->completed == nullptr || events_->allClosed == nullptr) return;
+    : cancel_(cancel), state_(std::make_shared<State>()) {
+  if (state_->completed == nullptr) return;
+  context_ = Sessions().Add(state_);
   root_ =
       InternetOpenW(userAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (root_ == nullptr) return;
@@ -57,28 +109,23 @@ InternetSession::InternetSession(const wchar_t* userAgent, const CancelToken& ca
 
 InternetSession::~InternetSession() {
   CloseAll();
-  bool open = false;
+  if (context_ == 0) return;
+  bool closed = false;
   {
-    std::lock_guard<std::mutex> lock(events_->mutex);
-    open = events_->openHandles > 0;
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->ended = true;
+    closed = state_->open.empty();
   }
-  // Children report their closing with our context; the root has none.
-  if (open && WaitForSingleObject(events_->allClosed, kClosingWaitMs) != WAIT_OBJECT_0) {
-    // WinINet may still call back into the events: they must outlive it.
-    [[maybe_unused]] Events* kept = events_.release();
-  }
-}
-
-DWORD_PTR InternetSession::context() const {
-  return reinterpret_cast<DWORD_PTR>(events_.get());
+  // Else the last closing WinINet reports ends the state.
+  if (closed) Sessions().Remove(context_);
 }
 
 HINTERNET InternetSession::Adopt(HINTERNET child) {
   if (child == nullptr) return nullptr;
   for (HINTERNET& slot : children_) {
     if (slot == nullptr) {
-      std::lock_guard<std::mutex> lock(events_->mutex);
-      ++events_->openHandles;
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->open.push_back(child);
       slot = child;
       break;
     }
@@ -99,19 +146,19 @@ bool InternetSession::Complete(BOOL started) {
   if (started) return true;
   if (GetLastError() != ERROR_IO_PENDING) return false;
   const HANDLE wake = reinterpret_cast<HANDLE>(cancel_.Wake().NativeHandle());
-  HANDLE handles[2] = {events_->completed, wake};
+  HANDLE handles[2] = {state_->completed, wake};
   const DWORD count = cancel_.Wake().NativeHandle() == -1 ? 1 : 2;
   if (!cancel_.IsCancelled() &&
       WaitForMultipleObjects(count, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    std::lock_guard<std::mutex> lock(events_->mutex);
-    if (events_->result.dwResult != 0) return true;
-    SetLastError(events_->result.dwError);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->result.dwResult != 0) return true;
+    SetLastError(state_->result.dwError);
     return false;
   }
-  // Closing the handles ends the pending call; its buffers stay ours until then.
+  // Closing the handles ends the pending call; whatever it still writes goes
+  // to the state, which outlives it.
   cancelled_ = true;
   CloseAll();
-  WaitForSingleObject(events_->completed, kClosingWaitMs);
   SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
   return false;
 }
@@ -119,8 +166,22 @@ bool InternetSession::Complete(BOOL started) {
 HINTERNET InternetSession::CompleteHandle(HINTERNET started) {
   if (started != nullptr) return started;
   if (!Complete(FALSE)) return nullptr;
-  std::lock_guard<std::mutex> lock(events_->mutex);
-  return reinterpret_cast<HINTERNET>(events_->result.dwResult);
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return reinterpret_cast<HINTERNET>(state_->result.dwResult);
+}
+
+bool InternetSession::Read(HINTERNET handle, DWORD size, std::string_view& data) {
+  data = {};
+  if (cancelled_) {
+    SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+    return false;
+  }
+  // No read is pending here: the previous one has completed.
+  if (state_->buffer.size() < size) state_->buffer.resize(size);
+  state_->got = 0;
+  if (!Complete(InternetReadFile(handle, state_->buffer.data(), size, &state_->got))) return false;
+  data = std::string_view(state_->buffer.data(), state_->got);
+  return true;
 }
 
 }  // namespace pellux
