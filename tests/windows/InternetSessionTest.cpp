@@ -8,11 +8,15 @@
 #include <thread>
 #include <vector>
 
+#include "base/Cancellation.h"
 #include "net/win32/InternetSession.h"
 
 using namespace pellux;
 
 namespace {
+// The sessions here are never cancelled.
+const CancelToken running;
+
 INTERNET_STATUS_CALLBACK InstalledCallback(const InternetSession& session) {
   const INTERNET_STATUS_CALLBACK installed = InternetSetStatusCallbackW(session.root(), nullptr);
   InternetSetStatusCallbackW(session.root(), installed);
@@ -32,7 +36,7 @@ TEST(InternetSessionTest, ContextsOfEndedSessionsAreNeverReusedAndReachNothing) 
   INTERNET_STATUS_CALLBACK callback = nullptr;
   DWORD_PTR ended = 0;
   {
-    InternetSession session(L"SessionTest");
+    InternetSession session(L"SessionTest", running);
     ASSERT_NE(session.root(), nullptr);
     callback = InstalledCallback(session);
     ended = session.context();
@@ -42,7 +46,7 @@ TEST(InternetSessionTest, ContextsOfEndedSessionsAreNeverReusedAndReachNothing) 
 
   // The next session may well live where the ended one lived: a late
   // callback of the ended session must not reach it.
-  InternetSession next(L"SessionTest");
+  InternetSession next(L"SessionTest", running);
   ASSERT_NE(next.root(), nullptr);
   EXPECT_NE(next.context(), ended);
   INTERNET_ASYNC_RESULT timedOut{0, ERROR_INTERNET_TIMEOUT};
@@ -78,7 +82,7 @@ TEST(InternetSessionTest, CallbacksRacingTheEndOfSessionsAreHarmless) {
   }
   int sessions = 0;
   for (; sessions < 300; ++sessions) {
-    InternetSession session(L"SessionTest");
+    InternetSession session(L"SessionTest", running);
     ASSERT_NE(session.root(), nullptr);
     if (callback == nullptr) callback = InstalledCallback(session);
     current = session.context();
