@@ -8,7 +8,7 @@
 #include "base/JobConsole.h"
 #include "jobs/ConsoleHost.h"
 #include "jobs/JobDriver.h"
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 #include "jobs/TerminalConsoleHost.h"
 
 namespace pellux {

@@ -6,7 +6,7 @@
 
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 #include "jobs/ModeTable.h"
 #include "jobs/UpdateStep.h"
 #include "net/HttpDownload.h"

@@ -7,7 +7,7 @@
 #include "boards/FpgaUpgrade.h"
 #include "boards/ProtocolImitation.h"
 #include "jobs/ApplicationInstall.h"
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 
 namespace pellux {
 

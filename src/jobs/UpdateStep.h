@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 #include "jobs/ModeTable.h"
 
 namespace pellux {

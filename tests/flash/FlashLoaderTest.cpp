@@ -45,6 +45,15 @@ class FlashLoaderTest : public ::testing::Test {
     return path;
   }
 
+  // A twin slow enough to cancel mid-transfer, a map, and a 64 KiB image for it.
+  std::string StartSlowTwinWithLargeImage() {
+    Stm32Options options;
+    options.writeTime = std::chrono::milliseconds(20);
+    twin = StartStm32Twin(options);
+    WriteFile(dir / "map.map", HighDensityMapTemplate());
+    return HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
+  }
+
   std::vector<uint8_t> FlashAt(uint32_t address, size_t size) {
     const auto flash = twin->Model().Flash();
     const size_t offset = address - 0x08000000;
@@ -368,11 +377,7 @@ TEST_F(FlashLoaderTest, UsageTextLineForLine) {
 }
 
 TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
-  Stm32Options options;
-  options.writeTime = std::chrono::milliseconds(20);
-  twin = StartStm32Twin(options);
-  WriteFile(dir / "map.map", HighDensityMapTemplate());
-  const std::string hex = HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
+  const std::string hex = StartSlowTwinWithLargeImage();
   CapturingConsoleHost host;
   std::atomic<int> code{-5};
   // The console runner hands the run the process's job token, which Ctrl+C cancels.
@@ -392,11 +397,7 @@ TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
 }
 
 TEST_F(FlashLoaderTest, ARunHandedItsOwnTokenEndsOnItAloneAndGivesTheLinkBack) {
-  Stm32Options options;
-  options.writeTime = std::chrono::milliseconds(20);
-  twin = StartStm32Twin(options);
-  WriteFile(dir / "map.map", HighDensityMapTemplate());
-  const std::string hex = HexFile({{0x08000000, PatternBytes(64 * 1024, 10)}});
+  const std::string hex = StartSlowTwinWithLargeImage();
   // Another job's Ctrl+C, before and during this run, does not reach it.
   JobCancellation().Cancel();
   auto run = std::async(std::launch::async, [&] {

@@ -6,7 +6,7 @@
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
 #include "base/Cancellation.h"
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 #include "jobs/UpdateStep.h"
 #include "net/ServerBaseUrl.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 
 using namespace pellux;
 

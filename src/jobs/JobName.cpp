@@ -1,4 +1,4 @@
-#include "jobs/JobSpec.h"
+#include "jobs/JobName.h"
 
 #include "base/AsciiCase.h"
 #include "base/SplitText.h"
