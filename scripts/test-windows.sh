@@ -285,4 +285,6 @@ exec 7>&-
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 
+. "$root/scripts/test-windows-dialogs.sh"
+
 echo "Windows stage passed."

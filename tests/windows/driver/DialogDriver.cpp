@@ -9,12 +9,17 @@
 //   DialogDriver combo TITLE ID            prints the items of a combo box, '*' before the selected
 //   DialogDriver select TITLE ID INDEX     selects an item as the user does (CBN_SELCHANGE)
 //   DialogDriver click TITLE ID            presses a button
+//   DialogDriver dblclick TITLE            double-clicks the window's surface
 //   DialogDriver checked TITLE ID          prints 1 when a radio button is checked
 //   DialogDriver height TITLE              prints the window's height in pixels
+//   DialogDriver rect TITLE                prints the window's WIDTHxHEIGHT+X+Y on the screen
 //   DialogDriver message SECONDS           prints a message box's text and presses its OK
 //   DialogDriver open-file PATH SECONDS    prints the open-file dialog's filters, opens PATH
 //   DialogDriver fbwin SECONDS             a window titled "FBWin test": prints the command it gets
 //   DialogDriver list                      prints every visible top-level window
+//
+// With DIALOG_DRIVER_DESKTOP set, it looks at the windows of that desktop
+// (the virtual desktop of `wine explorer /desktop=NAME,...`).
 #include <windows.h>
 
 #include <cstdio>
@@ -70,11 +75,11 @@ HWND FindMessageBox() {
 }
 
 template <typename Find>
-HWND WaitFor(Find find, double seconds) {
+auto WaitFor(Find find, double seconds) {
   const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
   for (;;) {
-    if (HWND window = find()) return window;
-    if (GetTickCount64() >= end) return nullptr;
+    if (auto found = find()) return found;
+    if (GetTickCount64() >= end) return decltype(find())(nullptr);
     Sleep(100);
   }
 }
@@ -188,6 +193,14 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
+  if (const char* desktop = std::getenv("DIALOG_DRIVER_DESKTOP")) {
+    // The desktop appears with the first window of the program started on it.
+    HDESK handle = WaitFor([&] { return OpenDesktopA(desktop, 0, FALSE, GENERIC_ALL); }, 60);
+    if (handle == nullptr || !SetThreadDesktop(handle)) {
+      std::fprintf(stderr, "DialogDriver: cannot use the desktop %s\n", desktop);
+      return 1;
+    }
+  }
   const std::string command = argv[1];
   auto arg = [&](int i) -> std::string {
     if (i >= argc) std::exit(Usage());
@@ -225,6 +238,10 @@ int main(int argc, char** argv) {
     PostMessageA(RequiredItem(Required(arg(2)), std::atoi(arg(3).c_str())), BM_CLICK, 0, 0);
     return 0;
   }
+  if (command == "dblclick") {
+    PostMessageA(Required(arg(2)), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(4, 4));
+    return 0;
+  }
   if (command == "checked") {
     const LRESULT state =
         SendMessageA(RequiredItem(Required(arg(2)), std::atoi(arg(3).c_str())), BM_GETCHECK, 0, 0);
@@ -235,6 +252,13 @@ int main(int argc, char** argv) {
     RECT rect;
     GetWindowRect(Required(arg(2)), &rect);
     std::printf("%ld\n", rect.bottom - rect.top);
+    return 0;
+  }
+  if (command == "rect") {
+    RECT rect;
+    GetWindowRect(Required(arg(2)), &rect);
+    std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+                rect.top);
     return 0;
   }
   if (command == "message") {

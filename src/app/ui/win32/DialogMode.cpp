@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "app/ui/win32/WinUIDlg.h"
 #include "app/win32/RegistrySettingsStore.h"
 #include "jobs/LoggingConsoleHost.h"
@@ -19,12 +21,20 @@ int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
   InitCommonControlsEx(&controls);
   RegistrySettingsStore settings;
   SettingsStore* previousSettings = SetSettingsStore(&settings);
+  bool shown = false;
   {
     ScopedJobLog jobLogs(programLine, LoggingConsoleHost::ClosingLineBy::Console);
     WinUIDlg dialog(tokens.empty() ? std::string() : tokens.front());
-    dialog.Run();
+    shown = dialog.Run();
   }
   SetSettingsStore(previousSettings);
+  if (!shown) {
+    std::fprintf(stderr,
+                 "The dialog cannot be opened (error %lu): start the program on a desktop, or "
+                 "run a job by name; see --help\n",
+                 GetLastError());
+    return 1;
+  }
   return 0;
 }
 

@@ -68,9 +68,9 @@ void CentreOnWorkArea(HWND window) {
 
 WinUIDlg::WinUIDlg(std::string firstToken) : firstToken_(std::move(firstToken)) {}
 
-void WinUIDlg::Run() {
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WINUIDLG), nullptr, DialogProc,
-                  reinterpret_cast<LPARAM>(this));
+bool WinUIDlg::Run() {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_WINUIDLG), nullptr,
+                         DialogProc, reinterpret_cast<LPARAM>(this)) != -1;
 }
 
 INT_PTR CALLBACK WinUIDlg::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -15,7 +15,8 @@ class WinUIDlg {
  public:
   // `firstToken` is the program's file name as started (local mode by name).
   explicit WinUIDlg(std::string firstToken);
-  void Run();
+  // False when the dialog could not be opened (no desktop to show it on).
+  bool Run();
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
