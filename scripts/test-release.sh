@@ -125,9 +125,13 @@ for entry in "${entries[@]}"; do
 done
 sim_url=$(sed -n 's/^PUPDATE_SERVER_URL=//p' "$work/sim.log")
 
-# The folder the shortcut starts the program in.
+# The dialog, started in the install folder as from a shortcut whose
+# working folder does not exist yet, makes the user's own and works there.
 user_folder=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Local' | head -n 1)/PelluxUpdate
-mkdir -p "$user_folder"
+[ ! -e "$user_folder" ] || fail "$user_folder exists before the first start"
+(cd "$install_dir" && env -u DISPLAY -u WAYLAND_DISPLAY timeout 120 "$wine" "$program" \
+  </dev/null >"$work/dialog.out" 2>&1) || true
+[ -d "$user_folder" ] || fail "the dialog did not make its work folder $user_folder: $(cat "$work/dialog.out")"
 (cd "$user_folder" && PUPDATE_SERVER_URL=$sim_url timeout 600 "$wine" "$program" \
   --job PUpdate-NR2-Firmware-COM3 </dev/null >"$work/job.out" 2>&1) \
   || { cat "$work/job.out" >&2; fail "the installed program's firmware job failed"; }
