@@ -26,19 +26,8 @@ fail() {
   exit 1
 }
 
+# wixl, osslsigncode and icoutils come with the project's packages.
 ./scripts/install-deps.sh
-packages=(wixl osslsigncode icoutils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
 
 sign_cert=${PUPDATE_SIGN_CERT:-}
 sign_key=${PUPDATE_SIGN_KEY:-}

@@ -66,6 +66,7 @@ echo "== Debian package"
 echo "== Windows installer under Wine"
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+[ -x "$wine" ] || fail "no Wine: scripts/test-windows.sh installs it (wine64)"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 mkdir -p "$WINEPREFIX"
 setsid "$wineserver" -p </dev/null >/dev/null 2>&1
