@@ -60,6 +60,13 @@ echo "installed: $version"
 expected="PelluxUpdateV3 $(dpkg-deb -f "$deb" Version)"
 case "$version" in "$expected" | "$expected (git "*) ;; *) fail "--version said '$version'" ;; esac
 [[ $(/usr/bin/FlashLoader --help) == "PUpdate UART Flash Loader"* ]] || fail "FlashLoader --help"
+# From a folder without maps the installed flash loader takes the package's
+# (no port is open, so the activation after the map fails).
+logs=$(mktemp -d)
+activation=$(cd / && PUPDATE_LOG_DIR=$logs /usr/bin/FlashLoader -i STM32_High-density_256K \
+  </dev/null 2>&1 || true)
+rm -rf "$logs"
+grep -q 'Activating device' <<<"$activation" || fail "FlashLoader did not find its map: $activation"
 [[ $(/usr/bin/pupdate-server --version) == "pupdate-server "* ]] || fail "pupdate-server --version"
 [[ $(/usr/bin/pupdate-sim --version) == "pupdate-sim "* ]] || fail "pupdate-sim --version"
 status=0

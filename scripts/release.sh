@@ -69,23 +69,24 @@ cp "$windows/src/PelluxUpdateV3.exe" "$windows/src/FlashLoader.exe" "$stage/"
 cp resources/maps/*.map "$stage/"
 sed 's/\r*$/\r/' README.md >"$stage/README.txt"
 
-# The executables' version blocks, where they have one, carry the version too.
+# The executables' version blocks, where they have one, carry the version
+# too: the file and product versions of their fixed part.
 for exe in PelluxUpdateV3.exe FlashLoader.exe; do
-  block=$(wrestool -x -t 16 "$stage/$exe" 2>/dev/null | python3 -c '
+  blocks=$(wrestool -x --raw -t 16 "$stage/$exe" 2>/dev/null | python3 -c '
 import struct, sys
 data = sys.stdin.buffer.read()
 at = data.find(struct.pack("<I", 0xFEEF04BD))
-if at < 0:
-    sys.exit(0)
-ms, ls = struct.unpack_from("<II", data, at + 16)   # dwProductVersionMS, LS
-print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))
+if at >= 0:
+    for ms, ls in (struct.unpack_from("<II", data, at + 8), struct.unpack_from("<II", data, at + 16)):
+        print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))
 ')
-  if [ -z "$block" ]; then
+  if [ -z "$blocks" ]; then
     echo "$exe has no version block (only --version carries the version)"
-  else
+  fi
+  for block in $blocks; do
     # The block has four numbers; the version's own come first.
     case "$block." in "$version".*) ;; *) fail "$exe's version block says $block, not $version" ;; esac
-  fi
+  done
 done
 
 # Authenticode signature, SHA-256, of one file in place.
