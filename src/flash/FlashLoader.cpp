@@ -141,6 +141,23 @@ std::string ProgramDirectory() {
   return exe.parent_path().string() + "/";
 }
 
+// The map of device `name`: the current folder's first (a job writes its map
+// there), then the maps shipped with the program, beside it (the Windows
+// install folder, the portable folder) or in the data folder of an install
+// under a prefix (<prefix>/bin/FlashLoader, <prefix>/share/pelluxupdate/maps).
+std::string DeviceMapPath(const std::string& name) {
+  const std::string file = name + ".map";
+  const std::string current = "./" + file;
+  std::error_code error;
+  if (std::filesystem::is_regular_file(current, error)) return current;
+  const std::string program = ProgramDirectory();
+  for (const std::string& candidate :
+       {program + file, program + "../share/pelluxupdate/maps/" + file}) {
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  }
+  return current;
+}
+
 // Hands the link a run's token for as long as the run lasts.
 class LinkCancellation {
  public:
@@ -380,7 +397,7 @@ Outcome FlashLoaderRun::SetLine(const std::string& option, const std::vector<std
 }
 
 Outcome FlashLoaderRun::Activate(const std::string& name) {
-  const std::string path = "./" + name + ".map";
+  const std::string path = DeviceMapPath(name);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
     console_.Printf("This version is not intended to support the <%s> target\n", name.c_str());
