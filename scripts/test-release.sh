@@ -23,12 +23,14 @@ fail() {
   exit 1
 }
 
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 work=$(mktemp -d /tmp/pupdate-release-test-XXXXXX)
 children=()
 cleanup() {
   for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${children[@]}"; do wait "$pid" 2>/dev/null || true; done
-  [ -z "${WINEPREFIX:-}" ] || "$wineserver" -k 2>/dev/null || true
+  [ ! -d "$work/prefix" ] || WINEPREFIX=$work/prefix "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -64,14 +66,9 @@ echo "== Debian package"
 ./scripts/package.sh "$deb"
 
 echo "== Windows installer under Wine"
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 [ -x "$wine" ] || fail "no Wine: scripts/test-windows.sh installs it (wine64)"
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-mkdir -p "$WINEPREFIX"
-setsid "$wineserver" -p </dev/null >/dev/null 2>&1
-timeout 600 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+. scripts/wine-stage.sh
+make_wine_prefix
 # What Windows knows of the installed products named PelluxUpdate: one line
 # of DisplayVersion per product.
 installed_products() {
@@ -110,21 +107,7 @@ case "$shown" in "PelluxUpdateV3 $version" | "PelluxUpdateV3 $version (git "*) ;
 echo "installed: $shown, shortcut $(basename "$shortcut")"
 
 echo "== The installed programs against pupdate-sim"
-"$linux/sim/pupdate-sim" --server --port-map-file "$work/portmap" --content "$work/content" \
-  >"$work/sim.log" 2>&1 &
-sim=$!
-children+=($sim)
-for _ in $(seq 150); do
-  [ -s "$work/portmap" ] && grep -q '^PUPDATE_SERVER_URL=' "$work/sim.log" && break
-  sleep 0.2
-done
-[ -s "$work/portmap" ] || fail "pupdate-sim did not start: $(cat "$work/sim.log")"
-IFS=, read -ra entries <"$work/portmap"
-for entry in "${entries[@]}"; do
-  name=${entry%%=*}
-  ln -sfn "${entry#*=}" "$WINEPREFIX/dosdevices/${name,,}"
-done
-sim_url=$(sed -n 's/^PUPDATE_SERVER_URL=//p' "$work/sim.log")
+start_sim_in_prefix
 
 # The dialog, started in the install folder as from a shortcut whose
 # working folder does not exist yet, makes the user's own and works there.
@@ -137,20 +120,11 @@ user_folder=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Loca
   --job PUpdate-NR2-Firmware-COM3 </dev/null >"$work/job.out" 2>&1) \
   || { cat "$work/job.out" >&2; fail "the installed program's firmware job failed"; }
 tr -d '\r' <"$work/job.out" | grep -qx Complete || { cat "$work/job.out" >&2; fail "the job did not say Complete"; }
-kill -USR1 "$sim"
-for _ in $(seq 100); do grep -q '\] flash ' "$work/sim.log" && break; sleep 0.1; done
-grep '\] flash ' "$work/sim.log" | tail -n 1 | grep -q 'flash matches' \
-  || fail "after the job: $(grep '\] flash ' "$work/sim.log" | tail -n 1)"
+flash_report | grep -q 'flash matches' || fail "after the job: $(flash_report)"
 ls "$user_folder/logs/"*.log >/dev/null 2>&1 || fail "the job left no log in $user_folder/logs"
 echo "firmware job from the install folder: Complete"
 
-# The boot switch set and the power cycled: the board waits in its bootloader.
-before=$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)
-kill -USR2 "$sim"
-for _ in $(seq 100); do
-  [ "$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)" -gt "$before" ] && break
-  sleep 0.1
-done
+boot_switch
 mkdir -p "$work/empty"
 (cd "$work/empty" && timeout 600 "$wine" 'C:\Program Files\PelluxUpdate\FlashLoader.exe' \
   -c --pn 3 --br 57600 --to 3000 -i STM32_High-density_256K -r --a 8000000 </dev/null \
