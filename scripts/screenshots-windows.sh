@@ -26,27 +26,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
+fail() {
+  echo "screenshots-windows: $*" >&2
+  exit 1
+}
+. scripts/wine-stage.sh
+
 display=$((200 + $$ % 500))
 while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 children+=($!)
-export DISPLAY=:$display WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-"$wine" wineboot -i >/dev/null 2>&1
-
-"$linux/sim/pupdate-sim" --server --port-map-file "$work/portmap" --content "$work/content" \
-  >"$work/sim.log" 2>&1 &
-children+=($!)
-for _ in $(seq 150); do
-  [ -s "$work/portmap" ] && grep -q '^PUPDATE_SERVER_URL=' "$work/sim.log" && break
-  sleep 0.2
-done
-IFS=, read -ra entries <"$work/portmap"
-for entry in "${entries[@]}"; do
-  name=${entry%%=*}
-  ln -sfn "${entry#*=}" "$WINEPREFIX/dosdevices/${name,,}"
-  "$wine" reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\PelluxSim$name" /t REG_SZ \
-    /d "$name" /f >/dev/null 2>&1
-done
+export DISPLAY=:$display
+make_wine_prefix
+start_sim_in_prefix
+list_sim_ports
 "$wine" reg add 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType /t REG_SZ /d 'New R2 Bender' /f \
   >/dev/null 2>&1
 
@@ -61,8 +54,7 @@ shoot() {
 }
 
 cp "$windows/src/PelluxUpdateV3.exe" "$work/PelluxUpdateV3.exe"
-(cd "$work" && PUPDATE_SERVER_URL=$(sed -n 's/^PUPDATE_SERVER_URL=//p' "$work/sim.log") \
-  exec "$wine" explorer "/desktop=$desktop,640x480" ./PelluxUpdateV3.exe >/dev/null 2>&1) &
+(cd "$work" && PUPDATE_SERVER_URL=$sim_url exec "$wine" explorer "/desktop=$desktop,640x480" ./PelluxUpdateV3.exe >/dev/null 2>&1) &
 children+=($!)
 main='PelluxUpdateV3 (V251112) - '
 driver wait "$main" 60 >/dev/null

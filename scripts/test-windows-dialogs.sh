@@ -1,7 +1,8 @@
 # The Windows dialogs driven as a user would, under a virtual display, against
 # the twins. Sourced by scripts/test-windows.sh once pupdate-sim runs: it uses
-# that script's prefix, twins, server and helpers (fail, winpath, twin_report,
-# flash_report, children) and the results of its console jobs ($held).
+# that script's prefix, twins, server and helpers (fail, children; winpath,
+# twin_report, flash_report of wine-stage.sh) and the results of its console
+# jobs ($held).
 # tests/windows/driver/DialogDriver.exe reads and presses the controls.
 
 echo "== Dialogs under Xvfb"
@@ -37,12 +38,8 @@ setsid "$wineserver" -p </dev/null >/dev/null 2>&1
 dialogs=$work/dialogs
 mkdir -p "$dialogs/logs"
 driver() { "$wine" "$windows/tests/windows/DialogDriver.exe" "$@"; }
-# Wine lists only COM1 under SERIALCOMM; the twins' ports are linked in dosdevices.
-for entry in "${entries[@]}"; do
-  name=${entry%%=*}
-  "$wine" reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\PelluxSim$name" \
-    /t REG_SZ /d "$name" /f >/dev/null 2>&1 || fail "cannot list $name under SERIALCOMM"
-done
+list_sim_ports
+IFS=, read -ra entries <"$work/portmap"
 
 # Starts the dialog program under the name $1 with the server URL $2 (none: the name's).
 start_dialog() {
