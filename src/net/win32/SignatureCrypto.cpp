@@ -1,5 +1,6 @@
 #include "net/SignatureCrypto.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
