@@ -25,7 +25,7 @@ TrustedKeys KeysForCheck(JobConsole& console) {
     console.Printf(
         "Trusted key folder: %s is not a P-256 public key (PEM \"BEGIN PUBLIC KEY\"); "
         "ignored.\r\n",
-        PrintableServerFileName(file.string()).c_str());
+        PrintableServerFileName(PathText(file)).c_str());
   }
   return trusted;
 }

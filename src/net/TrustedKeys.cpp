@@ -23,7 +23,7 @@ std::vector<fs::path> FilesOf(const fs::path& folder) {
     const fs::path& path = it->path();
     std::error_code kindError;
     // Keys are *.pem; a note or a README beside them is no key.
-    if (path.filename().string().starts_with(".") || path.extension() != ".pem" ||
+    if (PathText(path.filename()).starts_with(".") || path.extension() != ".pem" ||
         !fs::is_regular_file(path, kindError)) {
       continue;
     }
@@ -56,7 +56,7 @@ TrustedKeys LoadTrustedKeys(const std::vector<fs::path>& folders) {
     for (const fs::path& file : FilesOf(folder)) {
       std::string pem;
       if (ReadKeyFile(file, pem) && IsP256PublicKey(pem)) {
-        trusted.keys.push_back({.name = file.filename().string(), .pem = std::move(pem)});
+        trusted.keys.push_back({.name = PathText(file.filename()), .pem = std::move(pem)});
       } else {
         trusted.ignored.push_back(file);
       }
@@ -65,11 +65,16 @@ TrustedKeys LoadTrustedKeys(const std::vector<fs::path>& folders) {
   return trusted;
 }
 
+std::string PathText(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string FolderList(const std::vector<fs::path>& folders) {
   std::string text;
   for (const fs::path& folder : folders) {
     if (!text.empty()) text += ", ";
-    text += folder.string();
+    text += PathText(folder);
   }
   return text;
 }

@@ -31,6 +31,9 @@ std::vector<std::filesystem::path> DefaultTrustedKeyFolders();
 // not exist holds none. Other and hidden files are passed over.
 TrustedKeys LoadTrustedKeys(const std::vector<std::filesystem::path>& folders);
 
+// A path as UTF-8 text, whatever the system's code page.
+std::string PathText(const std::filesystem::path& path);
+
 // The folders as one text for a message: "a, b".
 std::string FolderList(const std::vector<std::filesystem::path>& folders);
 
