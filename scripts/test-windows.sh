@@ -98,7 +98,7 @@ mkdir -p "$signed/keys/trusted" "$signed/secret" "$signed/tree/NR2/FPGA" "$signe
 for key in publisher stranger; do
   openssl ecparam -name prime256v1 -genkey -noout -out "$signed/secret/$key.key" 2>/dev/null
 done
-openssl ec -in "$signed/secret/publisher.key" -pubout -out "$signed/keys/trusted/publisher.pem" \
+openssl ec -in "$signed/secret/publisher.key" -pubout -out "$signed/keys/trusted/publisher.pub.pem" \
   2>/dev/null
 # sign KEY PATH FILE: the base64 DER signature of the signed text of FILE at PATH.
 sign() {
@@ -230,6 +230,13 @@ unset PUPDATE_PORT_MAP
 
 run=$work/run
 mkdir -p "$run"
+# The sim signs its content with a key of its own: the jobs trust it from
+# the "keys" folder beside the program, where a Windows installation keeps it.
+sim_keys=$(sed -n 's/^PUPDATE_TRUSTED_KEYS=//p' "$work/sim.log")
+[ -d "$sim_keys" ] || fail "pupdate-sim named no trusted key folder: $(cat "$work/sim.log")"
+mkdir -p "$run/keys"
+cp "$sim_keys"/*.pem "$run/keys/"
+unset PUPDATE_TRUSTED_KEYS
 # Runs the Windows program under a job name, as the machine's PC application does.
 job() {
   local name=$1
@@ -243,6 +250,8 @@ job() {
     cat "$work/$name.out" >&2
     fail "$name ended with status $status, not Complete"
   fi
+  tr -d '\r' <"$work/$name.out" | grep -q '^Signature check success (publisher key ' \
+    || { cat "$work/$name.out" >&2; fail "$name did not check the publisher's signature"; }
   echo "$name: Complete"
 }
 # Asks the twins for their report (the flash, the FPGA store, the servo

@@ -14,8 +14,8 @@
 
 #include "CannedHttpServer.h"
 #include "CapturingConsole.h"
+#include "OpenSslPeer.h"
 #include "PeerTools.h"
-#include "PublisherKey.h"
 #include "ScopedEnv.h"
 #include "TestFiles.h"
 #include "VirtualControlBoard.h"
@@ -47,9 +47,41 @@ std::string ImageOf(size_t size, int seed) {
   return image;
 }
 
+// A publisher: a key pair made by openssl, the private key in a folder of
+// its own, the public key copied into `trustedFolder` (if any).
+class TestPublisher {
+ public:
+  TestPublisher(const std::string& name, const std::string& trustedFolder = "")
+      : pair_(MakeOpenSslKey(secret_.path(), name)) {
+    if (trustedFolder.empty()) return;
+    fs::create_directories(trustedFolder);
+    publicCopy_ = (fs::path(trustedFolder) / fs::path(pair_.publicKey).filename()).string();
+    fs::copy_file(pair_.publicKey, publicCopy_);
+  }
+  const std::string& privateKey() const { return pair_.privateKey; }
+  const std::string& trustedCopy() const { return publicCopy_; }
+  std::string Sign(const std::string& text) const { return OpenSslSign(pair_.privateKey, text); }
+  // The signature of `content` at `serverPath`.
+  std::string SignContent(const std::string& serverPath, const std::string& content) const {
+    WriteFile(secret_ / "content", content);
+    return Sign(SignedTextBySha256sum(serverPath, secret_ / "content"));
+  }
+
+ private:
+  TempDir secret_;
+  OpenSslKeyPair pair_;
+  std::string publicCopy_;
+};
+
+std::string Md5sum(const std::string& content) {
+  TempDir dir;
+  WriteFile(dir / "f", content);
+  return RunPeer("md5sum", {dir / "f"}).output.substr(0, 32);
+}
+
 class SignedUpdate : public ::testing::Test {
  protected:
-  SignedUpdate() : trusted(keys / "trusted", "publisher") {
+  SignedUpdate() : trusted("publisher", keys / "trusted") {
     fs::create_directories(work.path());
     board.Start();
   }
@@ -59,7 +91,7 @@ class SignedUpdate : public ::testing::Test {
   void Publish(const std::string& content, const std::string& signature) {
     server.Answer("/filelist.php?MachineName=NR2/FPGA", "FileList\nNR2_FPGA_V1.bin\n");
     server.Answer("//" + kPath, content);
-    server.Answer("/filemd5.php?FilePath=" + kPath, OpensslDigest("-md5", content));
+    server.Answer("/filemd5.php?FilePath=" + kPath, Md5sum(content));
     if (signature.empty()) {
       server.Forget("/filesig.php?FilePath=" + kPath);
     } else {
@@ -95,7 +127,7 @@ class SignedUpdate : public ::testing::Test {
   }
 
   TempDir keys;
-  PublisherKey trusted;
+  TestPublisher trusted;
   TempDir work;
   CannedHttpServer server;
   VirtualControlBoard board;
@@ -121,7 +153,7 @@ TEST_F(SignedUpdate, CorrectlySignedFileGoesThroughAWholeJob) {
   EXPECT_EQ(sent, std::vector<uint8_t>(image.begin(), image.end()));
   EXPECT_TRUE(
       Printed("MD5 Check success.\r\nSignature check success (publisher key "
-              "publisher.pem).\r\n"))
+              "publisher.pub.pem).\r\n"))
       << console.Output();
   EXPECT_TRUE(Printed("Board FPGA Upgrade process success.\r\n"));
   EXPECT_EQ(server.Targets(),
@@ -161,8 +193,8 @@ TEST_F(SignedUpdate, SignatureMadeForAnotherPathIsRefused) {
 }
 
 TEST_F(SignedUpdate, OnlyKeysInTheFolderMaySignAndAnyOfThemMay) {
-  const PublisherKey stranger(keys / "elsewhere", "stranger");
-  const PublisherKey second(keys / "trusted", "second");
+  const TestPublisher stranger("stranger");
+  const TestPublisher second("second", keys / "trusted");
   const std::string image = ImageOf(400, 5);
 
   Publish(image, stranger.SignContent(kPath, image));
@@ -175,7 +207,7 @@ TEST_F(SignedUpdate, OnlyKeysInTheFolderMaySignAndAnyOfThemMay) {
   console.ClearOutput();
   Publish(image, second.SignContent(kPath, image));
   EXPECT_TRUE(RunOnlineJob()) << console.Output();
-  EXPECT_TRUE(Printed("Signature check success (publisher key second.pem).\r\n"));
+  EXPECT_TRUE(Printed("Signature check success (publisher key second.pub.pem).\r\n"));
   EXPECT_TRUE(board.WaitForFpgaImages(1));
 }
 
@@ -215,9 +247,9 @@ TEST_F(SignedUpdate, MissingOrMalformedSignatureIsRefused) {
 TEST_F(SignedUpdate, WithoutATrustedKeyTheJobRunsAsBeforeWithOneLine) {
   // The folder holds a private key, one under a key's name, and a note; no
   // public key.
-  fs::remove(trusted.publicPath());
-  fs::copy_file(trusted.privatePath(), keys / "trusted/publisher.key");
-  fs::copy_file(trusted.privatePath(), keys / "trusted/wrong.pem");
+  fs::remove(trusted.trustedCopy());
+  fs::copy_file(trusted.privateKey(), keys / "trusted/publisher.key");
+  fs::copy_file(trusted.privateKey(), keys / "trusted/wrong.pem");
   WriteFile(keys / "trusted/README", "publisher keys go here\n");
   const std::string image = ImageOf(300, 2);
   Publish(image, "");
@@ -243,18 +275,14 @@ TEST_F(SignedUpdate, WithoutATrustedKeyTheJobRunsAsBeforeWithOneLine) {
 }
 
 TEST_F(SignedUpdate, KeyOfAnotherCurveIsNoTrustedKey) {
-  const std::string other = keys / "trusted/p384.pem";
-  ASSERT_EQ(RunPeer("openssl", {"ecparam", "-name", "secp384r1", "-genkey", "-noout", "-out",
-                                keys / "p384.key"})
-                .status,
-            0);
-  ASSERT_EQ(RunPeer("openssl", {"ec", "-in", keys / "p384.key", "-pubout", "-out", other}).status,
-            0);
+  const OpenSslKeyPair p384 = MakeOpenSslKey(keys.path(), "p384", "P-384");
+  const std::string other = keys / "trusted/p384.pub.pem";
+  fs::copy_file(p384.publicKey, other);
   const std::string image = ImageOf(200, 4);
   Publish(image, trusted.SignContent(kPath, image));
   EXPECT_TRUE(RunOnlineJob()) << console.Output();
   EXPECT_TRUE(Printed("Trusted key folder: " + other + " is not a P-256 public key"));
-  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pem).\r\n"));
+  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pub.pem).\r\n"));
 }
 
 // A file from disk: its signature beside it, for the path the job would
@@ -266,7 +294,7 @@ TEST_F(SignedUpdate, LocalFileIsCheckedAgainstTheSignatureBesideIt) {
   WriteFile(file, image);
   WriteFile(file + ".sig", trusted.SignContent(kPath, image) + "\n");
   EXPECT_TRUE(RunOnlineJob({kJob, file.c_str(), "local"})) << console.Output();
-  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pem).\r\n"));
+  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pub.pem).\r\n"));
   EXPECT_TRUE(board.WaitForFpgaImages(1));
   EXPECT_TRUE(server.Targets().empty());
   board.ClearReceived();
@@ -296,10 +324,10 @@ TEST_F(SignedUpdate, LocalFileIsCheckedAgainstTheSignatureBesideIt) {
 // The decoders that stand between BCrypt and the DER that openssl writes.
 TEST(SignatureEncoding, DecodesWhatOpensslWrites) {
   TempDir dir;
-  const PublisherKey key(dir.path().string(), "k");
+  const OpenSslKeyPair key = MakeOpenSslKey(dir.path(), "k");
   // The public point as openssl prints it ("pub:" then hex pairs).
   const std::string text =
-      RunPeer("openssl", {"ec", "-pubin", "-in", key.publicPath(), "-text", "-noout"}).output;
+      RunPeer("openssl", {"ec", "-pubin", "-in", key.publicKey, "-text", "-noout"}).output;
   std::string hex;
   const size_t pub = text.find("pub:");
   const size_t asn1 = text.find("ASN1 OID");
@@ -307,7 +335,7 @@ TEST(SignatureEncoding, DecodesWhatOpensslWrites) {
   for (char c : text.substr(pub + 4, asn1 - pub - 4)) {
     if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
   }
-  const auto der = PemBlock(key.PublicPem(), "PUBLIC KEY");
+  const auto der = PemBlock(ReadFile(key.publicKey), "PUBLIC KEY");
   ASSERT_TRUE(der);
   const auto point = P256PointOfPublicKeyInfo(*der);
   ASSERT_TRUE(point);
@@ -316,7 +344,8 @@ TEST(SignatureEncoding, DecodesWhatOpensslWrites) {
 
   // r and s as openssl's parser reads them, whatever their DER lengths.
   for (int i = 0; i < 8; ++i) {
-    const std::string signature = *DecodeBase64(key.Sign("message " + std::to_string(i)));
+    const std::string signature =
+        *DecodeBase64(OpenSslSign(key.privateKey, "message " + std::to_string(i)));
     WriteFile(dir / "sig.der", signature);
     const std::string parsed =
         RunPeer("openssl", {"asn1parse", "-inform", "DER", "-in", dir / "sig.der"}).output;

@@ -90,7 +90,7 @@ TEST_F(WindowsSignedJob, CorrectlySignedFileReachesTheStep) {
   EXPECT_EQ(stepContent, ReadFile(local_ + "\\good.bin"));
   EXPECT_TRUE(
       Printed("MD5 Check success.\r\nSignature check success (publisher key "
-              "publisher.pem).\r\n"))
+              "publisher.pub.pem).\r\n"))
       << console.Output();
   EXPECT_TRUE(fs::is_empty(work.path()));
 }
@@ -137,7 +137,7 @@ TEST_F(WindowsSignedJob, WithoutATrustedKeyTheJobGoesOnWithOneLine) {
 TEST_F(WindowsSignedJob, LocalFileIsCheckedAgainstItsSigFile) {
   ScopedSetting trusted("PUPDATE_TRUSTED_KEYS", keys_);
   EXPECT_TRUE(RunFpgaJob(local_ + "\\good.bin", true)) << console.Output();
-  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pem).\r\n"));
+  EXPECT_TRUE(Printed("Signature check success (publisher key publisher.pub.pem).\r\n"));
   EXPECT_FALSE(RunFpgaJob(local_ + "\\tampered.bin", true));
   EXPECT_TRUE(Printed(local_ + "\\tampered.bin (as NR2/FPGA/tampered.bin) is not signed by a "
                                "trusted publisher: "))
@@ -154,7 +154,7 @@ TEST(WindowsSignatureCrypto, Sha256AndKeysThroughBCrypt) {
   EXPECT_EQ(Sha256OfFile(dir / "none"), "");
   const std::string keys = TestSetting("PUPDATE_TEST_TRUSTED_KEYS");
   ASSERT_FALSE(keys.empty()) << "run scripts/test-windows.sh";
-  EXPECT_TRUE(IsP256PublicKey(ReadFile(keys + "\\publisher.pem")));
+  EXPECT_TRUE(IsP256PublicKey(ReadFile(keys + "\\publisher.pub.pem")));
   EXPECT_FALSE(IsP256PublicKey("-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n"));
   // Without PUPDATE_TRUSTED_KEYS: the "keys" folder beside the program.
   ScopedSetting unset("PUPDATE_TRUSTED_KEYS", "");
