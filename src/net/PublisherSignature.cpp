@@ -18,16 +18,14 @@ namespace {
 // A signature file is one short line; anything far larger is not one.
 constexpr std::uintmax_t kMaxSignatureFileSize = 64 * 1024;
 
-// The keys for a check, and a line for each file there that holds no key.
-TrustedKeys KeysForCheck(JobConsole& console) {
-  TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders());
+// A line for each key file that holds no usable key.
+void ReportIgnoredKeys(const TrustedKeys& trusted, JobConsole& console) {
   for (const fs::path& file : trusted.ignored) {
     console.Printf(
         "Trusted key folder: %s is not a P-256 public key (PEM \"BEGIN PUBLIC KEY\"); "
         "ignored.\r\n",
         PrintableServerFileName(PathText(file)).c_str());
   }
-  return trusted;
 }
 
 void SayNotChecked(const TrustedKeys& trusted, const std::string& serverPath, JobConsole& console) {
@@ -87,7 +85,8 @@ std::string SignatureProblem(const TrustedKeys& trusted, const std::string& loca
 bool CheckServerSignature(const std::string& localFile, const std::string& serverPath,
                           const std::string& signatureUrl, const CancelToken& cancel,
                           JobConsole& console) {
-  const TrustedKeys trusted = KeysForCheck(console);
+  const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders());
+  ReportIgnoredKeys(trusted, console);
   if (trusted.keys.empty()) {
     SayNotChecked(trusted, serverPath, console);
     return true;
@@ -113,14 +112,19 @@ bool CheckServerSignature(const std::string& localFile, const std::string& serve
 
 bool CheckLocalSignature(const std::string& localFile, const std::string& serverPath,
                          JobConsole& console) {
-  const TrustedKeys trusted = KeysForCheck(console);
+  const std::string signatureFile = localFile + ".sig";
+  std::error_code error;
+  const bool signatureBeside = fs::exists(signatureFile, error);
+  const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders());
+  // Without keys a file from disk is used as it always was; only a
+  // signature beside it, which asks for a check, is answered.
+  if (trusted.keys.empty() && !signatureBeside) return true;
+  ReportIgnoredKeys(trusted, console);
   if (trusted.keys.empty()) {
     SayNotChecked(trusted, serverPath, console);
     return true;
   }
-  const std::string signatureFile = localFile + ".sig";
-  std::error_code error;
-  if (!fs::exists(signatureFile, error)) {
+  if (!signatureBeside) {
     console.Printf("No signature beside %s (%s): its publisher is not checked.\r\n",
                    PrintableServerFileName(localFile).c_str(),
                    PrintableServerFileName(signatureFile).c_str());

@@ -28,7 +28,8 @@ bool CheckServerSignature(const std::string& localFile, const std::string& serve
                           JobConsole& console);
 
 // The same for a file from disk, whose signature may lie beside it as
-// <file>.sig; a file without one is used, with a line that says so.
+// <file>.sig; a file without one is used, with a line that says so when
+// keys are installed. Without keys and without a .sig nothing is said.
 bool CheckLocalSignature(const std::string& localFile, const std::string& serverPath,
                          JobConsole& console);
 

@@ -319,6 +319,21 @@ TEST_F(SignedUpdate, LocalFileIsCheckedAgainstTheSignatureBesideIt) {
   EXPECT_TRUE(Printed("No signature beside " + file + " (" + file +
                       ".sig): its publisher is not checked.\r\n"))
       << console.Output();
+
+  // No key and no signature: the local job as it always was; a signature
+  // with no key to check it gets its one line.
+  TempDir empty;
+  ScopedEnv noKeys("PUPDATE_TRUSTED_KEYS", empty.path().string());
+  console.ClearOutput();
+  EXPECT_TRUE(RunOnlineJob({kJob, file.c_str(), "local"})) << console.Output();
+  EXPECT_EQ(console.Output().find("ublisher"), std::string::npos) << console.Output();
+  WriteFile(file + ".sig", "anything\n");
+  console.ClearOutput();
+  EXPECT_TRUE(RunOnlineJob({kJob, file.c_str(), "local"})) << console.Output();
+  EXPECT_TRUE(Printed("\r\nPublisher of " + kPath +
+                      " not checked: no trusted publisher key is installed (no *.pem in " +
+                      empty.path().string() + ").\r\n"))
+      << console.Output();
 }
 
 // The decoders that stand between BCrypt and the DER that openssl writes.
