@@ -101,6 +101,8 @@ class SignedUpdate : public ::testing::Test {
 
   // An online FPGA job with the board twin on COM3.
   bool RunOnlineJob(std::vector<const char*> argv = {kJob}) {
+    // A board that took an image restarts before it listens again.
+    EXPECT_TRUE(board.WaitForMode(VirtualControlBoard::Mode::Running));
     ScopedCurrentDir cwd(work.path());
     auto job = std::async(std::launch::async, [&] {
       return RunJob(static_cast<int>(argv.size()), argv.data(), cancel, console);
@@ -170,7 +172,8 @@ TEST_F(SignedUpdate, TamperedFileWithAMatchingDigestNeverReachesTheBoard) {
   // The digest reply made to match the tampered bytes; the signature is the
   // publisher's, of the real file.
   Publish(tampered, trusted.SignContent(kPath, image));
-  EXPECT_FALSE(RunOnlineJob());
+  // The file named, as the Select File dialog and the drive buttons run it.
+  EXPECT_FALSE(RunOnlineJob({kJob, "NR2_FPGA_V1.bin"}));
   EXPECT_TRUE(Printed("MD5 Check success.\r\n" + refusal + "the trusted key (" + keys / "trusted" +
                       ") does not verify its signature: the file was altered, signed for "
                       "another path, or signed by an unknown key" +
