@@ -224,19 +224,23 @@ class ExtendSettingTest : public QObject {
     QCOMPARE(messages.texts.last(), QStringLiteral("Load button click first."));
   }
 
-  void nr2AnswerOfTheWrongShapeKeepsTheBoxes() {
+  // An answer that fills no box is a failed Load, and Save stays refused:
+  // the zeros of empty boxes never reach the board.
+  void nr2AnswerOfTheWrongShapeIsALoadFail() {
     Board board(BoardCommandTwin::Model::kNR2);
     Messages messages;
     ExtendSetting_NR2 dialog("COM4");
     for (const char* answer : {"PUNCH_POS/1/2/3/4/5/6/7/8", "PUNCH_POSX/1/2/3/4/5/6/7/8/9"}) {
       board.twin.SetPunchAnswer(std::string(answer));
-      Box(dialog, 1011)->setText("kept");
       Click(dialog, kLoad);
-      QCOMPARE(messages.texts.last(), QStringLiteral("Load complete."));
-      QCOMPARE(Box(dialog, 1011)->text(), QStringLiteral("kept"));
+      QCOMPARE(messages.texts.last(), QStringLiteral("Load Fail"));
+      QCOMPARE(Box(dialog, 1011)->text(), QString());
       QCOMPARE(Box(dialog, 1021)->text(), QStringLiteral("120.000000"));
     }
-    QVERIFY(dialog.IsLoaded());
+    QVERIFY(!dialog.IsLoaded());
+    Click(dialog, kSave);
+    QCOMPARE(messages.texts.last(), QStringLiteral("Load button click first."));
+    QCOMPARE(board.twin.Commands(), Strings({"1", "3", "1", "3"}));
   }
 
   void r1psLoadsAndSavesSixPositionsOverItsOwnSequence() {
@@ -317,6 +321,22 @@ class ExtendSettingTest : public QObject {
     QTest::keyClick(&box, Qt::Key_Home);
     QTest::keyClick(&box, Qt::Key_Delete);
     QCOMPARE(box.text(), QStringLiteral(".2"));
+  }
+
+  // Typing over a selection is judged on the text it leaves.
+  void floatEditTypesOverASelection() {
+    CFloatEdit box;
+    QTest::keyClicks(&box, "500.5");
+    box.selectAll();
+    QTest::keyClicks(&box, ".5");
+    QCOMPARE(box.text(), QStringLiteral(".5"));
+    box.setText("-12");
+    box.setSelection(0, 2);
+    QTest::keyClick(&box, '-');
+    QCOMPARE(box.text(), QStringLiteral("-2"));
+    QTest::keyClick(&box, Qt::Key_Home);
+    QTest::keyClick(&box, '7');  // nothing before the minus
+    QCOMPARE(box.text(), QStringLiteral("-2"));
   }
 
   void floatEditTakesMinusOnlyAtTheStart() {
