@@ -8,7 +8,8 @@
 //
 //   extend_setting_driver NR2-PORT R1PS-PORT        the checks
 //   extend_setting_driver --show NR2|R1PS PORT DONE  opens the dialog, loads,
-//       prints "shown x y width height" and waits for the file DONE
+//       prints "shown x y width height" of its client area and waits for
+//       the file DONE
 #include <windows.h>
 
 #include <atomic>
@@ -226,10 +227,12 @@ int Show(const std::string& model, const std::string& port, const std::string& d
     if (dialog == nullptr) return;
     Click(dialog, kLoad);
     ExpectMessage("Load complete.");
+    // The client area on the screen: without a window manager the caption stays blank.
     RECT rect{};
-    GetWindowRect(dialog, &rect);
-    std::printf("shown %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                rect.bottom - rect.top);
+    GetClientRect(dialog, &rect);
+    POINT origin{0, 0};
+    ClientToScreen(dialog, &origin);
+    std::printf("shown %ld %ld %ld %ld\n", origin.x, origin.y, rect.right, rect.bottom);
     std::fflush(stdout);
     while (!std::filesystem::exists(done)) std::this_thread::sleep_for(50ms);
     Click(dialog, kClose);
