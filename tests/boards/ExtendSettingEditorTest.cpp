@@ -5,8 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "BoardCommandTwin.h"
-#include "RunningFirmwareDevice.h"
+#include "RunningBoard.h"
 #include "ScopedEnv.h"
 #include "boards/CCamVer1.h"
 #include "boards/ExtendSettingEditor.h"
@@ -14,14 +13,6 @@
 using namespace pellux;
 
 namespace {
-
-// A running board on COM4.
-struct Board {
-  explicit Board(BoardCommandTwin::Model model) : twin(model), line(twin) { line.Start(); }
-  BoardCommandTwin twin;
-  RunningFirmwareDevice line;
-  ScopedEnv portMap{"PUPDATE_PORT_MAP", "COM4=" + line.PortPath()};
-};
 
 // Boxes and message boxes in memory; the waits block on the answer.
 class RecordingView : public ExtendSettingView {
@@ -63,7 +54,7 @@ const Strings kNr2Loaded = {"100.5", "200.5", "300.5", "400.5", "500.5",
 }  // namespace
 
 TEST(ExtendSettingEditor, SaveBeforeALoadIsRefusedAndSendsNothing) {
-  Board board(BoardCommandTwin::Model::kNR2);
+  RunningBoard board(BoardCommandTwin::Model::kNR2);
   for (const ExtendSettingForm* form : {&Nr2ExtendSettingForm(), &R1psExtendSettingForm()}) {
     RecordingView view(form->boxIds.size());
     ExtendSettingEditor editor(*form, "COM4", view);
@@ -74,7 +65,7 @@ TEST(ExtendSettingEditor, SaveBeforeALoadIsRefusedAndSendsNothing) {
 }
 
 TEST(ExtendSettingEditor, Nr2LoadsEveryBoxAndSavesThemAsFixedText) {
-  Board board(BoardCommandTwin::Model::kNR2);
+  RunningBoard board(BoardCommandTwin::Model::kNR2);
   RecordingView view(10);
   ExtendSettingEditor editor(Nr2ExtendSettingForm(), "COM4", view);
   editor.OnLoad();
@@ -102,7 +93,7 @@ TEST(ExtendSettingEditor, Nr2LoadsEveryBoxAndSavesThemAsFixedText) {
 // An answer of the wrong shape fills no box: the Load fails and Save stays
 // refused, so zeros never reach the board's punch positions.
 TEST(ExtendSettingEditor, AWrongShapedAnswerIsALoadFailAndSaveStaysRefused) {
-  Board board(BoardCommandTwin::Model::kNR2);
+  RunningBoard board(BoardCommandTwin::Model::kNR2);
   for (const char* answer : {"PUNCH_POS/1/2/3/4/5/6/7/8", "PUNCH_POSX/1/2/3/4/5/6/7/8/9"}) {
     board.twin.SetPunchAnswer(std::string(answer));
     RecordingView view(10);
@@ -121,7 +112,7 @@ TEST(ExtendSettingEditor, AWrongShapedAnswerIsALoadFailAndSaveStaysRefused) {
 }
 
 TEST(ExtendSettingEditor, ASpeedAnswerOfTheWrongShapeKeepsSaveRefused) {
-  Board board(BoardCommandTwin::Model::kNR2);
+  RunningBoard board(BoardCommandTwin::Model::kNR2);
   board.twin.SetPressSpeed("85/5");
   RecordingView view(10);
   ExtendSettingEditor editor(Nr2ExtendSettingForm(), "COM4", view);
@@ -133,7 +124,7 @@ TEST(ExtendSettingEditor, ASpeedAnswerOfTheWrongShapeKeepsSaveRefused) {
 }
 
 TEST(ExtendSettingEditor, ASilentBoardIsALoadFailAndALaterFailureKeepsTheLoadedState) {
-  Board board(BoardCommandTwin::Model::kNR2);
+  RunningBoard board(BoardCommandTwin::Model::kNR2);
   RecordingView view(10);
   ExtendSettingEditor editor(Nr2ExtendSettingForm(), "COM4", view);
   board.twin.SetSilent(true);
@@ -153,7 +144,7 @@ TEST(ExtendSettingEditor, ASilentBoardIsALoadFailAndALaterFailureKeepsTheLoadedS
 }
 
 TEST(ExtendSettingEditor, R1psUsesOneLinkWithItsOwnSequence) {
-  Board board(BoardCommandTwin::Model::kR1PS);
+  RunningBoard board(BoardCommandTwin::Model::kR1PS);
   RecordingView view(6);
   ExtendSettingEditor editor(R1psExtendSettingForm(), "COM4", view);
   editor.OnLoad();
@@ -173,7 +164,7 @@ TEST(ExtendSettingEditor, R1psUsesOneLinkWithItsOwnSequence) {
 }
 
 TEST(ExtendSettingEditor, APortThatDoesNotOpenOnSaveIsRefused) {
-  Board board(BoardCommandTwin::Model::kR1PS);
+  RunningBoard board(BoardCommandTwin::Model::kR1PS);
   RecordingView view(6);
   ExtendSettingEditor editor(R1psExtendSettingForm(), "COM4", view);
   editor.OnLoad();
