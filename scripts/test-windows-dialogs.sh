@@ -6,14 +6,26 @@
 # tests/windows/driver/DialogDriver.exe reads and presses the controls.
 
 echo "== Dialogs under Xvfb"
-for tool in Xvfb:xvfb xdotool:xdotool; do
-  if ! command -v "${tool%%:*}" >/dev/null; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends \
-      "${tool#*:}" >/dev/null
-  fi
+missing=()
+for tool in Xvfb:xvfb xdotool:xdotool wrestool:icoutils; do
+  command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get update -q >/dev/null
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+# The program's resources: the dialog templates, its icon, version block and manifest.
+resources=$(wrestool -l "$windows/src/PelluxUpdateV3.exe")
+for resource in 'type=dialog.*--name=103' 'type=dialog.*--name=104' 'type=dialog.*--name=107' \
+  'type=dialog.*--name=108' 'type=group_icon' 'type=version' '--type=24 '; do
+  grep -q -- "$resource" <<<"$resources" || fail "PelluxUpdateV3.exe has no resource $resource:
+$resources"
+done
+echo "Resources: dialogs 103, 104, 107, 108, icon, version block, manifest"
 
 # A display of its own, away from the ones other runs on this machine use.
 display=$((200 + $$ % 500))
@@ -205,6 +217,14 @@ start_dialog PelluxUpdateV3 "$sim_url"
 driver wait "$main" 60 >/dev/null || fail "the main dialog did not open again"
 selected=$(driver combo "$main" 1003 | tr -d '\r' | sed -n 's/^\*//p')
 [ "$selected" = "New R2 Bender" ] || fail "the second start selects \"$selected\""
+# Extend Setting of a machine that has none.
+driver select "$main" 1003 0
+driver dblclick "$main"
+driver wait "For Engineer" 30 >/dev/null || fail "a double-click did not show the engineer view"
+driver click "$main" 1013
+message=$(driver message 60 | tr -d '\r') || fail "Extend Setting showed no message"
+[ "$message" = "This machine has no extend setting function." ] || fail "Extend Setting says \"$message\""
+driver select "$main" 1003 $((nr2 - 1))
 close_dialog "$main"
 echo "Registry: MachineType restored at the second start"
 
