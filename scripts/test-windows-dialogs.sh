@@ -20,8 +20,8 @@ fi
 
 # The program's resources: the dialog templates, its icon, version block and manifest.
 resources=$(wrestool -l "$windows/src/PelluxUpdateV3.exe")
-for resource in 'type=dialog.*--name=103' 'type=dialog.*--name=104' 'type=dialog.*--name=107' \
-  'type=dialog.*--name=108' 'type=group_icon' 'type=version' '--type=24 '; do
+for resource in '--name=103 .*type=dialog' '--name=104 .*type=dialog' '--name=107 .*type=dialog' \
+  '--name=108 .*type=dialog' 'type=group_icon' 'type=version' '--type=24 '; do
   grep -q -- "$resource" <<<"$resources" || fail "PelluxUpdateV3.exe has no resource $resource:
 $resources"
 done
