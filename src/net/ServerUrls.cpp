@@ -14,9 +14,19 @@ std::string DataUrl(const std::string& machine, const std::string& listMode,
   return ServerBaseUrl() + "/" + machine + "/" + listMode + "/" + file;
 }
 
+std::string ServerFilePath(const std::string& machine, const std::string& listMode,
+                           const std::string& file) {
+  return machine + "/" + listMode + "/" + file;
+}
+
 std::string Md5Url(const std::string& machine, const std::string& listMode,
                    const std::string& file) {
-  return ServerBaseUrl() + "filemd5.php?FilePath=" + machine + "/" + listMode + "/" + file;
+  return ServerBaseUrl() + "filemd5.php?FilePath=" + ServerFilePath(machine, listMode, file);
+}
+
+std::string SignatureUrl(const std::string& machine, const std::string& listMode,
+                         const std::string& file) {
+  return ServerBaseUrl() + "filesig.php?FilePath=" + ServerFilePath(machine, listMode, file);
 }
 
 bool IsSafeServerFileName(const std::string& name) {
