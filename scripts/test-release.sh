@@ -146,7 +146,12 @@ msiexec /i "$(winpath "$work/PelluxUpdate-$newer-x64.msi")"
 [ "$(installed_products)" = "$newer" ] \
   || fail "after installing $newer over $version the products are: $(installed_products | tr '\n' ' ')"
 [ "$(ls "$install_dir" | sort)" = "$installed_files" ] || fail "after the upgrade the install folder holds $(ls "$install_dir" | tr '\n' ' ')"
-echo "upgrade: $version replaced by $newer"
+# The older installer over the newer product is refused and changes nothing.
+if timeout 300 "$wine" msiexec /i "$(winpath "$root/$msi")" /qn >"$work/msiexec.log" 2>&1; then
+  fail "the $version installer went over $newer"
+fi
+[ "$(installed_products)" = "$newer" ] || fail "after the refused downgrade the products are: $(installed_products | tr '\n' ' ')"
+echo "upgrade: $version replaced by $newer, which $version does not replace"
 
 msiexec /x "$(winpath "$work/PelluxUpdate-$newer-x64.msi")"
 [ ! -e "$install_dir" ] || fail "after removal the install folder holds $(ls -A "$install_dir" | tr '\n' ' ')"
