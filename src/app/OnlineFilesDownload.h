@@ -30,4 +30,9 @@ std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode
 bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,
                          const CancelToken& cancel, JobConsole& console);
 
+// Download Online Files as the dialogs run it: in a job console of its own,
+// which the body's own "press enter" prompt ends.
+bool DownloadOnlineFilesInConsole(const std::filesystem::path& programFolder,
+                                  const std::string& upperKey);
+
 }  // namespace pellux
