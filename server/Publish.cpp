@@ -32,6 +32,25 @@ bool PlaceFile(const fs::path& from, const fs::path& to, std::string& error) {
   return !code;
 }
 
+// nginx hands query values on undecoded: the lists and digests are stored
+// under a path as clients send it, every byte other than letters, digits,
+// '/' and "-._~!$'()*,;:=@" as %XX with upper-case digits.
+std::string AsSentInAQuery(const std::string& path) {
+  static const std::string kKept = "-._~/!$'()*,;:=@";
+  std::string sent;
+  for (unsigned char c : path) {
+    const bool alphanumeric =
+        (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (alphanumeric || kKept.find(static_cast<char>(c)) != std::string::npos) {
+      sent += static_cast<char>(c);
+    } else {
+      static const char kDigits[] = "0123456789ABCDEF";
+      sent += {'%', kDigits[c >> 4], kDigits[c & 15]};
+    }
+  }
+  return sent;
+}
+
 bool IsHidden(const fs::path& relative) {
   for (const fs::path& piece : relative) {
     if (!piece.empty() && piece.string()[0] == '.') return true;
@@ -70,8 +89,9 @@ bool PublishTree(const fs::path& tree, const fs::path& out, std::string& error) 
       for (bool standard : {true, false}) {
         const auto reply = server.ListReply(key, standard);
         if (!reply) continue;  // a link that leads outside the tree
-        if (!WriteText(out / "lists" / relative / (standard ? "filelist.txt" : "filelistx.txt"),
-                       *reply, error)) {
+        if (!WriteText(
+                out / "lists" / AsSentInAQuery(key) / (standard ? "filelist.txt" : "filelistx.txt"),
+                *reply, error)) {
           return false;
         }
       }
@@ -81,7 +101,7 @@ bool PublishTree(const fs::path& tree, const fs::path& out, std::string& error) 
         error = "cannot read " + file->string();
         return false;
       }
-      if (!WriteText(out / "md5" / (key + ".md5"), *md5, error)) return false;
+      if (!WriteText(out / "md5" / (AsSentInAQuery(key) + ".md5"), *md5, error)) return false;
       if (!PlaceFile(*file, out / "files" / relative, error)) return false;
     }
   }

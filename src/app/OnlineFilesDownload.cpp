@@ -10,6 +10,7 @@
 #include "net/HttpDownload.h"
 #include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
+#include "net/UrlEscape.h"
 
 namespace pellux {
 
@@ -37,8 +38,9 @@ std::string DownloadListSpec(const std::string& upperKey, const std::string& mod
 std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode,
                             const std::string& fileName) {
   const auto row = FindMode(mode);
-  if (row && row->sharedFolder) return ServerBaseUrl() + "/" + mode + "/" + fileName;
-  return ServerBaseUrl() + upperKey + "/" + mode + "/" + fileName;
+  if (row && row->sharedFolder)
+    return ServerBaseUrl() + "/" + EscapeUrlValue(mode + "/" + fileName);
+  return ServerBaseUrl() + EscapeUrlValue(upperKey + "/" + mode + "/" + fileName);
 }
 
 bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,

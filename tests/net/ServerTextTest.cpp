@@ -127,3 +127,13 @@ TEST_F(ServerTextTest, ReadLinesLeavesOutAnOverlongLineAndReadsOn) {
                               std::string(1023, 'q') + "\nlast.hex\n");
   EXPECT_EQ(ReadLines(dir / "long"), (std::vector<std::string>{"FileList", longest, "last.hex"}));
 }
+
+TEST(ServerFileNames, DotsAreRefusedOnlyAsAWholeName) {
+  EXPECT_FALSE(IsSafeServerFileName(".."));
+  EXPECT_FALSE(IsSafeServerFileName("."));
+  EXPECT_FALSE(IsSafeServerFileName("../a.hex"));
+  EXPECT_FALSE(IsSafeServerFileName("C:a.hex"));
+  EXPECT_TRUE(IsSafeServerFileName("NR2_FW_V2..1.hex"));
+  EXPECT_TRUE(IsSafeServerFileName("..hex"));
+  EXPECT_TRUE(IsSafeServerFileName("fw#2 v3%.hex"));
+}
