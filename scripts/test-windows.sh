@@ -80,6 +80,10 @@ with open(sys.argv[1], 'w') as f:
         f.write(':10%04X00%s\n' % (i * 16 % 65536, '%02X' % (i % 256) * 16))
 " "$work/tree/NR2/FIRMWARE/NR2_FW.hex"
 echo "New R2 Bender,NR2" >"$work/tree/machlist.txt"
+printf spaced >"$work/tree/NR2/FIRMWARE/NR2 FW v2.hex"
+printf hashed >"$work/tree/NR2/FIRMWARE/fw#2.hex"
+# The list keeps naming only the first file.
+echo NR2_FW.hex >"$work/tree/NR2/FIRMWARE/.filelist"
 "$linux/server/pupdate-server" --root "$work/tree" --port 0 >"$work/server.log" 2>&1 &
 children+=($!)
 

@@ -115,9 +115,9 @@ TEST_F(OnlineJob, HeaderOnlyListIsAnError) {
 TEST_F(OnlineJob, MissingListGoesOnToTheListError) {
   RecordingStep step("SERVO");
   EXPECT_FALSE(RunJobArgs({"PUpdate-XX-Servo-COM3"}));
-  EXPECT_TRUE(
-      Printed("Download failed: the server answered HTTP status 404.\n"
-              "File list download failed.\r\nData file list is error.\r\n"));
+  EXPECT_TRUE(Printed("Download failed: the server answered HTTP status 404 (" + server.BaseUrl() +
+                      "filelist.php?MachineName=XX/SERVO). Check that the update server holds it.\n"
+                      "File list download failed.\r\nData file list is error.\r\n"));
   EXPECT_EQ(step.runs, 0);
 }
 

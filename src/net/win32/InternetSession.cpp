@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Cancellation.h"
+#include "net/ServerFailure.h"
 
 namespace pellux {
 
@@ -105,6 +106,13 @@ InternetSession::InternetSession(const wchar_t* userAgent, const CancelToken& ca
       InternetOpenW(userAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (root_ == nullptr) return;
   InternetSetStatusCallbackW(root_, OnStatus);
+  LimitSilence(root_);
+}
+
+void InternetSession::LimitSilence(HINTERNET handle) {
+  DWORD milliseconds = static_cast<DWORD>(StalledTransferTimeout().count());
+  InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof milliseconds);
+  InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &milliseconds, sizeof milliseconds);
 }
 
 InternetSession::~InternetSession() {

@@ -37,6 +37,9 @@ class InternetSession {
   DWORD_PTR context() const { return context_; }
   // Keeps a child handle (connection, request, URL) to close before the root.
   HINTERNET Adopt(HINTERNET child);
+  // Gives `handle` the stalled-transfer limit for sending and receiving (the
+  // root has it from the start; a request made by hand gets it again).
+  static void LimitSilence(HINTERNET handle);
 
   // Finishes a call that returned `started`: at once when it succeeded or
   // failed outright, else after its completion. False on failure, with the
