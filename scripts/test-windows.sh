@@ -117,6 +117,16 @@ archive('attributes.zip', [
 ])
 archive('traversal.zip', [('..\\..\\Windows\\x.dll', b'1', 0, 0x20), ('C:\\temp\\a.txt', b'2', 0, 0x20),
                           ('sub/../../up.txt', b'3', 3, 0o100644 << 16)])
+archive('readonly-cfg.zip', [('CFG/readonly.cfg', b'package default', 0, 0x21),
+                             ('CFG/plain.cfg', b'p', 0, 0x20), ('Fabro.exe', b'new', 0, 0x20)])
+with zipfile.ZipFile(out + '/readonly-damaged.zip', 'w') as z:
+    info = zipfile.ZipInfo('CFG/readonly.cfg', date_time=(2020, 1, 2, 3, 4, 6))
+    info.create_system, info.external_attr = 0, 0x21
+    z.writestr(info, b'package default')
+    z.writestr(zipfile.ZipInfo('later.txt'), b'later item data')
+data = bytearray(open(out + '/readonly-damaged.zip', 'rb').read())
+data[data.find(b'later item data')] ^= 0x20
+open(out + '/readonly-damaged.zip', 'wb').write(data)
 with zipfile.ZipFile(out + '/damaged.zip', 'w') as z:
     z.writestr('first.txt', b'first')
     z.writestr(zipfile.ZipInfo('second.txt'), b'second item')

@@ -107,7 +107,6 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
     ReportLastError(console, "HttpOpenRequest failed.", url);
     return false;
   }
-  session.LimitSilence(request);
   // Ask every cache on the way for a fresh copy.
   const wchar_t* noCache = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (!session.Complete(HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0))) {

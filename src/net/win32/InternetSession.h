@@ -37,13 +37,11 @@ class InternetSession {
   DWORD_PTR context() const { return context_; }
   // Keeps a child handle (connection, request, URL) to close before the root.
   HINTERNET Adopt(HINTERNET child);
-  // Gives `handle` the stalled-transfer limit for sending and receiving (the
-  // root has it from the start; a request made by hand gets it again).
-  static void LimitSilence(HINTERNET handle);
 
   // Finishes a call that returned `started`: at once when it succeeded or
   // failed outright, else after its completion. False on failure, with the
-  // error as the thread's last error, or on cancellation.
+  // error as the thread's last error, on cancellation, or when the server
+  // sent nothing for StalledTransferTimeout() (ERROR_INTERNET_TIMEOUT).
   bool Complete(BOOL started);
   // The same for a call that returns a handle (InternetOpenUrl).
   HINTERNET CompleteHandle(HINTERNET started);
@@ -63,6 +61,7 @@ class InternetSession {
   HINTERNET root_ = nullptr;
   HINTERNET children_[2] = {nullptr, nullptr};
   bool cancelled_ = false;
+  bool stalled_ = false;  // a wait lasted StalledTransferTimeout(): the handles are closed
   bool closed_ = false;
 };
 
