@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   git dpkg-dev man-db desktop-file-utils
   locales fonts-dejavu-core
+  wixl osslsigncode icoutils openssl
 )
 
 missing=()

@@ -46,15 +46,10 @@ fail() {
   exit 1
 }
 
-# Z:\ is the Linux root in every Wine prefix.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+. scripts/wine-stage.sh
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 echo "== Wine prefix"
-# A server of its own, so that no program's output or Ctrl+C reaches it.
-mkdir -p "$WINEPREFIX"
-setsid "$wineserver" -p </dev/null >/dev/null 2>&1
-timeout 600 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
+make_wine_prefix
 
 # A pseudo-terminal that echoes every byte, as COM9.
 python3 - "$WINEPREFIX/dosdevices/com9" >"$work/echo.log" 2>&1 <<'PY' &
@@ -150,21 +145,7 @@ PUPDATE_TEST_SERVER_URL=$server_url PUPDATE_TEST_SERVER_TREE=$(winpath "$work/tr
 
 
 echo "== Jobs end to end against pupdate-sim"
-"$linux/sim/pupdate-sim" --server --port-map-file "$work/portmap" --content "$work/content" \
-  >"$work/sim.log" 2>&1 &
-sim=$!
-children+=($sim)
-for _ in $(seq 150); do
-  [ -s "$work/portmap" ] && grep -q '^PUPDATE_SERVER_URL=' "$work/sim.log" && break
-  sleep 0.2
-done
-[ -s "$work/portmap" ] || fail "pupdate-sim did not start: $(cat "$work/sim.log")"
-IFS=, read -ra entries <"$work/portmap"
-for entry in "${entries[@]}"; do
-  name=${entry%%=*}
-  ln -sfn "${entry#*=}" "$WINEPREFIX/dosdevices/${name,,}"
-done
-sim_url=$(sed -n 's/^PUPDATE_SERVER_URL=//p' "$work/sim.log")
+start_sim_in_prefix
 unset PUPDATE_PORT_MAP
 
 run=$work/run
@@ -183,31 +164,6 @@ job() {
     fail "$name ended with status $status, not Complete"
   fi
   echo "$name: Complete"
-}
-# Asks the twins for their report (the flash, the FPGA store, the servo
-# drive's parameters; the servo line comes last) and prints the line of
-# `what` from it.
-twin_report() {
-  local what=$1 before
-  before=$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)
-  kill -USR1 "$sim"
-  for _ in $(seq 100); do
-    [ "$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)" -gt "$before" ] && break
-    sleep 0.1
-  done
-  grep "^\[.*\] $what" "$work/sim.log" | tail -n 1
-}
-flash_report() { twin_report 'flash '; }
-# The boot switch set and the power cycled: the board waits in its ROM bootloader.
-boot_switch() {
-  local before
-  before=$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)
-  kill -USR2 "$sim"
-  for _ in $(seq 100); do
-    [ "$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)" -gt "$before" ] && return
-    sleep 0.1
-  done
-  fail "the board did not enter its bootloader"
 }
 
 job PUpdate-NR2-Firmware-COM3

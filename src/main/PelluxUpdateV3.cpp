@@ -2,6 +2,7 @@
 // job specification (PUpdate-NR2-Firmware-COM3) or when started with --job,
 // otherwise opens the dialog.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,16 @@ int UsageError(const std::string& problem) {
   std::fprintf(stderr, "PelluxUpdateV3: %s; see PelluxUpdateV3 --help\n%s", problem.c_str(),
                PelluxUpdateSynopsis());
   return kUsageStatus;
+}
+
+// Moves the dialog into its work folder, made if need be; where that fails it
+// stays in the current folder, and a job says what it cannot write.
+void EnterDialogWorkFolder() {
+  const std::filesystem::path folder = DialogWorkFolder();
+  if (folder.empty()) return;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::filesystem::current_path(folder, error);
 }
 
 bool IsOwnOptionLike(const std::string& argument) {
@@ -95,6 +106,7 @@ int main(int argc, char** argv) {
     return ok ? 0 : 1;
   }
 
+  EnterDialogWorkFolder();
 #ifdef PUPDATE_WITH_UI
   return RunDialogMode(argc, argv, tokens, VersionLine("PelluxUpdateV3"));
 #else

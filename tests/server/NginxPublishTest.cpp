@@ -125,6 +125,14 @@ class NginxPublished : public ::testing::Test {
     ASSERT_TRUE(nginx->running()) << ReadFile(prefix / "error.log");
   }
 
+  // Status and body of a GET sent byte for byte.
+  std::pair<int, std::string> Get(const std::string& target) {
+    httplib::Client client("127.0.0.1", nginx->port());
+    client.set_url_encode(false);
+    auto reply = client.Get(target);
+    return reply ? std::make_pair(reply->status, reply->body) : std::make_pair(-1, std::string());
+  }
+
   TempDir tree, out, prefix;
   OpenSslKeyPair key;
   std::unique_ptr<NginxServer> nginx;
@@ -145,51 +153,39 @@ TEST_F(NginxPublished, PublishWritesListsDigestsAndFilesButNothingHidden) {
 }
 
 TEST_F(NginxPublished, AnswersLikeTheUpdateServer) {
-  httplib::Client client("127.0.0.1", nginx->port());
-  client.set_url_encode(false);
-  auto get = [&](const std::string& target) {
-    auto reply = client.Get(target);
-    return reply ? std::make_pair(reply->status, reply->body) : std::make_pair(-1, std::string());
-  };
-  EXPECT_EQ(get("/filelist.php?MachineName=./ETC"),
+  EXPECT_EQ(Get("/filelist.php?MachineName=./ETC"),
             std::make_pair(200, std::string("FileList\ntool.exe\n")));
-  EXPECT_EQ(get("/filelistx.php?MachineName=NR2/FIRMWARE").second, "FileList\nb.hex\na.hex\n");
-  EXPECT_EQ(get("//NR2/FIRMWARE/a.hex"), std::make_pair(200, std::string("firmware a")));
-  EXPECT_EQ(get("/ETC/tool.exe").second, "tool");
+  EXPECT_EQ(Get("/filelistx.php?MachineName=NR2/FIRMWARE").second, "FileList\nb.hex\na.hex\n");
+  EXPECT_EQ(Get("//NR2/FIRMWARE/a.hex"), std::make_pair(200, std::string("firmware a")));
+  EXPECT_EQ(Get("/ETC/tool.exe").second, "tool");
   for (const std::string target :
        {"/NR2/FIRMWARE/.private", "/filelist.php?MachineName=NR2/NONE",
         "/filelist.php?MachineName=../site/lists/ETC", "/filemd5.php?FilePath=../../etc/passwd",
         "/filemd5.php?FilePath=NR2/FIRMWARE/.private", "/lists/ETC/filelist.txt"}) {
-    EXPECT_EQ(get(target).first, 404) << target;
+    EXPECT_EQ(Get(target).first, 404) << target;
   }
 }
 
 TEST_F(NginxPublished, ServesTheSignaturesOfASignedPublishAndNoneOtherwise) {
-  httplib::Client client("127.0.0.1", nginx->port());
-  client.set_url_encode(false);
-  auto get = [&](const std::string& target) {
-    auto reply = client.Get(target);
-    return reply ? std::make_pair(reply->status, reply->body) : std::make_pair(-1, std::string());
-  };
-  const auto [status, signature] = get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex");
+  const auto [status, signature] = Get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex");
   EXPECT_EQ(status, 200);
   EXPECT_TRUE(
       OpenSslVerifies(key.publicKey, "NR2/FIRMWARE/b.hex", tree / "NR2/FIRMWARE/b.hex", signature));
   EXPECT_TRUE(OpenSslVerifies(key.publicKey, "ETC/tool.exe", tree / "ETC/tool.exe",
-                              get("/filesig.php?FilePath=./ETC/tool.exe").second));
+                              Get("/filesig.php?FilePath=./ETC/tool.exe").second));
   for (const std::string target :
        {"/filesig.php?FilePath=NR2/FIRMWARE/none.hex",
         "/filesig.php?FilePath=NR2/FIRMWARE/.private",
         "/filesig.php?FilePath=../md5/NR2/FIRMWARE/a.hex", "/sig/NR2/FIRMWARE/a.hex.sig"}) {
-    EXPECT_EQ(get(target).first, 404) << target;
+    EXPECT_EQ(Get(target).first, 404) << target;
   }
 
   // Published again without a key: the old signatures are gone.
   ChildProcess unsigned_(BuiltProgram("pupdate-server"),
                          {"--publish", tree.path().string(), (out.path() / "site").string()});
   ASSERT_EQ(unsigned_.Wait(), 0) << unsigned_.Output();
-  EXPECT_EQ(get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex").first, 404);
-  EXPECT_EQ(get("/filemd5.php?FilePath=NR2/FIRMWARE/b.hex").first, 200);
+  EXPECT_EQ(Get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex").first, 404);
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/b.hex").first, 200);
 }
 
 TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
