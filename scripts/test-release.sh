@@ -41,7 +41,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=PelluxUpdate test s
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 PUPDATE_SIGN_CERT=$work/cert.pem PUPDATE_SIGN_KEY=$work/key.pem ./scripts/release.sh \
   >"$work/release.log" 2>&1 || { cat "$work/release.log" >&2; fail "release.sh failed"; }
-tail -n 2 "$work/release.log"
+grep -E '^(Signed|Unsigned|Release)|version block' "$work/release.log"
 linux=$(realpath -m "${PUPDATE_LINUX_BUILD_DIR:-build}")
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux/CMakeCache.txt")
 deb=dist/pelluxupdate_${version}_amd64.deb
@@ -50,6 +50,8 @@ zip=dist/PelluxUpdate-$version-windows-x64.zip
 [ "$(ls dist | sort | tr '\n' ' ')" = "PelluxUpdate-$version-windows-x64.zip PelluxUpdate-$version-x64.msi SHA256SUMS pelluxupdate_${version}_amd64.deb " ] \
   || fail "dist/ holds $(ls dist | tr '\n' ' ')"
 (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match dist/"
+[ "$(awk '{print $2}' dist/SHA256SUMS | sort | tr '\n' ' ')" = "$(cd dist && ls *.deb *.msi *.zip | sort | tr '\n' ' ')" ] \
+  || fail "SHA256SUMS does not list every artifact: $(cat dist/SHA256SUMS)"
 
 portable=$work/portable
 unzip -q "$zip" -d "$portable"
