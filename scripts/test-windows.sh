@@ -12,12 +12,18 @@ if [ "${PUPDATE_SKIP_WINDOWS:-0}" = 1 ]; then
   exit 0
 fi
 
-if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok installed'; then
+# Wine's BCrypt does its ECDSA through GnuTLS; openssl makes the test keys.
+packages=(wine64 libgnutls30 openssl)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends wine64
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
@@ -82,6 +88,67 @@ echo NR2_FW.hex >"$work/tree/NR2/FIRMWARE/.filelist"
 "$linux/server/pupdate-server" --root "$work/tree" --port 0 >"$work/server.log" 2>&1 &
 children+=($!)
 
+# Signed update files: a publisher key and a stranger's, made with openssl,
+# and a server whose filesig.php answers from the signatures written here
+# (a file without one gets 404), for every case of the signature check.
+signed=$work/signed
+mkdir -p "$signed/keys/trusted" "$signed/secret" "$signed/tree/NR2/FPGA" "$signed/sigs/NR2/FPGA" \
+  "$signed/local"
+for key in publisher stranger; do
+  openssl ecparam -name prime256v1 -genkey -noout -out "$signed/secret/$key.key" 2>/dev/null
+done
+openssl ec -in "$signed/secret/publisher.key" -pubout -out "$signed/keys/trusted/publisher.pub.pem" \
+  2>/dev/null
+# sign KEY PATH FILE: the base64 DER signature of the signed text of FILE at PATH.
+sign() {
+  printf 'PelluxUpdate signature 1\n%s\n%s\n' "$2" "$(sha256sum <"$3" | cut -d' ' -f1)" \
+    >"$signed/message"
+  openssl dgst -sha256 -sign "$signed/secret/$1.key" -out "$signed/signature.der" "$signed/message"
+  openssl base64 -A -in "$signed/signature.der"
+}
+for name in good tampered otherpath stranger malformed unsigned; do
+  head -c 3000 /dev/urandom >"$signed/tree/NR2/FPGA/$name.bin"
+done
+fpga=$signed/tree/NR2/FPGA
+sign publisher NR2/FPGA/good.bin "$fpga/good.bin" >"$signed/sigs/NR2/FPGA/good.bin.sig"
+sign publisher NR2/FPGA/tampered.bin "$fpga/tampered.bin" >"$signed/sigs/NR2/FPGA/tampered.bin.sig"
+printf 'X' | dd of="$fpga/tampered.bin" bs=1 seek=100 conv=notrunc 2>/dev/null
+sign publisher NR2/FIRMWARE/otherpath.bin "$fpga/otherpath.bin" \
+  >"$signed/sigs/NR2/FPGA/otherpath.bin.sig"
+sign stranger NR2/FPGA/stranger.bin "$fpga/stranger.bin" >"$signed/sigs/NR2/FPGA/stranger.bin.sig"
+echo 'not a signature' >"$signed/sigs/NR2/FPGA/malformed.bin.sig"
+# Files from disk, with their signatures beside them.
+cp "$fpga/good.bin" "$fpga/tampered.bin" "$signed/local/"
+cp "$signed/sigs/NR2/FPGA/good.bin.sig" "$signed/sigs/NR2/FPGA/tampered.bin.sig" "$signed/local/"
+python3 - "$signed" >"$work/signed-server.log" 2>&1 <<'PY' &
+import hashlib, http.server, os, sys, urllib.parse
+root = sys.argv[1]
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        path, _, query = self.path.partition('?')
+        value = urllib.parse.parse_qs(query).get('FilePath', [''])[0]
+        body = None
+        if path == '/filelist.php':
+            folder = os.path.join(root, 'tree', urllib.parse.parse_qs(query)['MachineName'][0])
+            body = ('FileList\n' + ''.join(n + '\n' for n in sorted(os.listdir(folder)))).encode()
+        elif path == '/filemd5.php':
+            body = hashlib.md5(open(os.path.join(root, 'tree', value), 'rb').read()).hexdigest().encode()
+        elif path == '/filesig.php':
+            sig = os.path.join(root, 'sigs', value + '.sig')
+            body = open(sig, 'rb').read() if os.path.exists(sig) else None
+        elif os.path.isfile(os.path.join(root, 'tree', path.lstrip('/'))):
+            body = open(os.path.join(root, 'tree', path.lstrip('/')), 'rb').read()
+        self.send_response(200 if body is not None else 404)
+        body = body if body is not None else b'not found'
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+print('Serving on http://127.0.0.1:%d/' % server.server_address[1], flush=True)
+server.serve_forever()
+PY
+children+=($!)
+
 # Packages made by other ZIP writers.
 archives=$work/archives
 mkdir -p "$archives/src/bin"
@@ -136,10 +203,18 @@ for _ in $(seq 100); do
 done
 server_url=$(sed -n 's|^Serving .* on \(http://[^ ]*\)$|\1|p' "$work/server.log")
 [ -n "$server_url" ] || fail "the update server did not start: $(cat "$work/server.log")"
+for _ in $(seq 100); do
+  grep -q '^Serving' "$work/signed-server.log" 2>/dev/null && break
+  sleep 0.2
+done
+signed_url=$(sed -n 's|^Serving on \(http://[^ ]*\)$|\1|p' "$work/signed-server.log")
+[ -n "$signed_url" ] || fail "the signature server did not start: $(cat "$work/signed-server.log")"
 
 echo "== Core tests under Wine"
 PUPDATE_TEST_SERVER_URL=$server_url PUPDATE_TEST_SERVER_TREE=$(winpath "$work/tree") \
   PUPDATE_TEST_ARCHIVES=$(winpath "$archives") \
+  PUPDATE_TEST_SIGNED_URL=$signed_url PUPDATE_TEST_TRUSTED_KEYS=$(winpath "$signed/keys/trusted") \
+  PUPDATE_TEST_SIGNED_LOCAL=$(winpath "$signed/local") \
   timeout 900 "$wine" "$windows/tests/windows/pupdate_windows_tests.exe" --gtest_brief=1 \
   || fail "core tests failed under Wine"
 
@@ -150,6 +225,13 @@ unset PUPDATE_PORT_MAP
 
 run=$work/run
 mkdir -p "$run"
+# The sim signs its content with a key of its own: the jobs trust it from
+# the "keys" folder beside the program, where a Windows installation keeps it.
+sim_keys=$(sed -n 's/^PUPDATE_TRUSTED_KEYS=//p' "$work/sim.log")
+[ -d "$sim_keys" ] || fail "pupdate-sim named no trusted key folder: $(cat "$work/sim.log")"
+mkdir -p "$run/keys"
+cp "$sim_keys"/*.pem "$run/keys/"
+unset PUPDATE_TRUSTED_KEYS
 # Runs the Windows program under a job name, as the machine's PC application does.
 job() {
   local name=$1
@@ -163,6 +245,8 @@ job() {
     cat "$work/$name.out" >&2
     fail "$name ended with status $status, not Complete"
   fi
+  tr -d '\r' <"$work/$name.out" | grep -q '^Signature check success (publisher key ' \
+    || { cat "$work/$name.out" >&2; fail "$name did not check the publisher's signature"; }
   echo "$name: Complete"
 }
 

@@ -10,6 +10,7 @@
 #include "jobs/ModeTable.h"
 #include "jobs/UpdateStep.h"
 #include "net/HttpDownload.h"
+#include "net/PublisherSignature.h"
 #include "net/ServerFiles.h"
 
 namespace pellux {
@@ -82,7 +83,20 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
     if (cancel.IsCancelled()) return false;
     console.Write("Data file download failed.\r\n");
   }
-  return CheckMd5(file, Md5Url(job.machine, job.listMode, file), cancel, console);
+  if (!CheckMd5(file, Md5Url(job.machine, job.listMode, file), cancel, console)) return false;
+  if (!CheckServerSignature(file, ServerFilePath(job.machine, job.listMode, file),
+                            SignatureUrl(job.machine, job.listMode, file), cancel, console)) {
+    // Never left where a later job or a person could take it for checked.
+    DeleteJobFile(file);
+    return false;
+  }
+  return true;
+}
+
+// The name of a local file without its folders (either separator).
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 }  // namespace
 
@@ -107,6 +121,10 @@ bool RunJob(int argc, const char* const* argv, const CancelToken& cancel, JobCon
   if (local) {
     file = argv[1] != nullptr ? argv[1] : "";
     DescribeLocalFile(file, console);
+    if (!CheckLocalSignature(file, ServerFilePath(job.machine, job.listMode, FileNameOf(file)),
+                             console)) {
+      return false;
+    }
   } else if (!FetchOnlineFile(job, argc, argv, file, cancel, console)) {
     // A stopped job leaves nothing behind; a file that failed its check stays.
     if (cancel.IsCancelled() && !file.empty()) DeleteJobFile(file);

@@ -49,6 +49,8 @@ constexpr char kDetails[] =
     "  PUPDATE_LOG_DIR      folder of the job logs (default\n"
     "                       $XDG_STATE_HOME/PelluxUpdate/logs, that is\n"
     "                       ~/.local/state/PelluxUpdate/logs)\n"
+    "  PUPDATE_TRUSTED_KEYS folder of trusted publisher keys (*.pem); replaces\n"
+    "                       /etc/pelluxupdate/keys and share/pelluxupdate/keys\n"
     "\n"
     "Every job also writes its transcript, each line with its time, to a log\n"
     "file in that folder (the newest 200 are kept); the last line a job prints\n"

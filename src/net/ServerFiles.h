@@ -15,6 +15,13 @@ std::string DataUrl(const std::string& machine, const std::string& listMode,
                     const std::string& file);
 std::string Md5Url(const std::string& machine, const std::string& listMode,
                    const std::string& file);
+// The publisher's signature of a data file: "filesig.php?FilePath=" + path.
+std::string SignatureUrl(const std::string& machine, const std::string& listMode,
+                         const std::string& file);
+// <KEY>/<MODE>/<file>: a data file's path on the server, as its digest and
+// signature requests name it.
+std::string ServerFilePath(const std::string& machine, const std::string& listMode,
+                           const std::string& file);
 
 // Lines of a text file (CR before LF dropped; a last line without LF is lost).
 std::vector<std::string> ReadLines(const std::string& path);

@@ -12,13 +12,24 @@ std::string ListUrl(const std::string& machine, const std::string& listMode, boo
 
 std::string DataUrl(const std::string& machine, const std::string& listMode,
                     const std::string& file) {
-  return ServerBaseUrl() + "/" + EscapeUrlValue(machine + "/" + listMode + "/" + file);
+  return ServerBaseUrl() + "/" + EscapeUrlValue(ServerFilePath(machine, listMode, file));
+}
+
+std::string ServerFilePath(const std::string& machine, const std::string& listMode,
+                           const std::string& file) {
+  return machine + "/" + listMode + "/" + file;
 }
 
 std::string Md5Url(const std::string& machine, const std::string& listMode,
                    const std::string& file) {
   return ServerBaseUrl() +
-         "filemd5.php?FilePath=" + EscapeUrlValue(machine + "/" + listMode + "/" + file);
+         "filemd5.php?FilePath=" + EscapeUrlValue(ServerFilePath(machine, listMode, file));
+}
+
+std::string SignatureUrl(const std::string& machine, const std::string& listMode,
+                         const std::string& file) {
+  return ServerBaseUrl() +
+         "filesig.php?FilePath=" + EscapeUrlValue(ServerFilePath(machine, listMode, file));
 }
 
 bool IsSafeServerFileName(const std::string& name) {
