@@ -220,7 +220,9 @@ TEST_F(SignedUpdate, MissingOrMalformedSignatureIsRefused) {
   Publish(image, "");
   EXPECT_FALSE(RunOnlineJob());
   EXPECT_TRUE(Asked("/filesig.php?FilePath=" + kPath));
-  EXPECT_TRUE(Printed("Fail access to server.\r\n" + refusal +
+  EXPECT_TRUE(Printed("Fail access to server. It answered HTTP status 404 (" + server.BaseUrl() +
+                      "filesig.php?FilePath=" + kPath +
+                      "). Check that the update server holds it.\r\n" + refusal +
                       "the server sent no signature (filesig.php)" + deleted))
       << console.Output();
   ExpectRefusedBeforeTheBoard();
