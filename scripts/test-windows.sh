@@ -339,4 +339,6 @@ exec 7>&-
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 
+./scripts/test-windows-extend.sh  # the extend setting dialogs, driven under Xvfb
+
 echo "Windows stage passed."

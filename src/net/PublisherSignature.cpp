@@ -28,6 +28,19 @@ void ReportIgnoredKeys(const TrustedKeys& trusted, JobConsole& console) {
   }
 }
 
+// Keys that cannot be read are no reason to skip the check they were
+// installed for: the job stops with one line.
+bool SayUnreadable(const TrustedKeys& trusted, const std::string& shown, JobConsole& console) {
+  if (trusted.unreadable.empty()) return false;
+  console.Printf(
+      "Cannot check the publisher of %s: the trusted keys cannot be read (%s); nothing was sent "
+      "to the machine. Make the key folder and its *.pem files readable, or set "
+      "PUPDATE_TRUSTED_KEYS to a folder of keys.\r\n",
+      PrintableServerFileName(shown).c_str(),
+      PrintableServerFileName(trusted.unreadable.front()).c_str());
+  return true;
+}
+
 void SayNotChecked(const TrustedKeys& trusted, const std::string& serverPath, JobConsole& console) {
   console.Printf(
       "Publisher of %s not checked: no trusted publisher key is installed (no *.pem in %s).\r\n",
@@ -87,6 +100,7 @@ bool CheckServerSignature(const std::string& localFile, const std::string& serve
                           JobConsole& console) {
   const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders());
   ReportIgnoredKeys(trusted, console);
+  if (SayUnreadable(trusted, serverPath, console)) return false;
   if (trusted.keys.empty()) {
     SayNotChecked(trusted, serverPath, console);
     return true;
@@ -118,8 +132,9 @@ bool CheckLocalSignature(const std::string& localFile, const std::string& server
   const TrustedKeys trusted = LoadTrustedKeys(TrustedKeyFolders());
   // Without keys a file from disk is used as it always was; only a
   // signature beside it, which asks for a check, is answered.
-  if (trusted.keys.empty() && !signatureBeside) return true;
+  if (trusted.keys.empty() && trusted.unreadable.empty() && !signatureBeside) return true;
   ReportIgnoredKeys(trusted, console);
+  if (SayUnreadable(trusted, localFile, console)) return false;
   if (trusted.keys.empty()) {
     SayNotChecked(trusted, serverPath, console);
     return true;

@@ -17,6 +17,9 @@ struct TrustedKeys {
   std::vector<std::filesystem::path> folders;  // where they were looked for
   std::vector<TrustedKey> keys;
   std::vector<std::filesystem::path> ignored;  // *.pem files there that hold no usable key
+  // Folders and key files that are there but cannot be read ("<path>:
+  // <reason>"): the keys meant to be trusted are unknown.
+  std::vector<std::string> unreadable;
 };
 
 // The folders: PUPDATE_TRUSTED_KEYS when set, else the platform's own

@@ -279,6 +279,22 @@ TEST_F(SignedUpdate, WithoutATrustedKeyTheJobRunsAsBeforeWithOneLine) {
       << console.Output();
 }
 
+// Keys that are there but cannot be read never turn the check off: here the
+// variable names the key file instead of its folder.
+TEST_F(SignedUpdate, KeysThatCannotBeReadStopTheJob) {
+  const std::string image = ImageOf(300, 6);
+  Publish(image, trusted.SignContent(kPath, image));
+  ScopedEnv keyFile("PUPDATE_TRUSTED_KEYS", trusted.trustedCopy());
+  EXPECT_FALSE(RunOnlineJob());
+  EXPECT_TRUE(Printed("MD5 Check success.\r\nCannot check the publisher of " + kPath +
+                      ": the trusted keys cannot be read (" + trusted.trustedCopy() +
+                      ": Not a directory); nothing was sent to the machine. Make the key folder "
+                      "and its *.pem files readable, or set PUPDATE_TRUSTED_KEYS to a folder of "
+                      "keys.\r\n"))
+      << console.Output();
+  ExpectRefusedBeforeTheBoard();
+}
+
 TEST_F(SignedUpdate, KeyOfAnotherCurveIsNoTrustedKey) {
   const OpenSslKeyPair p384 = MakeOpenSslKey(keys.path(), "p384", "P-384");
   const std::string other = keys / "trusted/p384.pub.pem";

@@ -15,6 +15,7 @@
 #include "CapturingConsole.h"
 #include "ChildProcess.h"
 #include "OpenSslPeer.h"
+#include "ScopedEnv.h"
 #include "TestFiles.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
@@ -189,7 +190,10 @@ TEST_F(NginxPublished, ServesTheSignaturesOfASignedPublishAndNoneOtherwise) {
 }
 
 TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
-  TempDir work;
+  TempDir work, trusted;
+  // The job trusts the publisher's public key, and nothing else.
+  fs::copy_file(key.publicKey, trusted / "publisher.pub.pem");
+  ScopedEnv keys("PUPDATE_TRUSTED_KEYS", trusted.path().string());
   ScopedCurrentDir cwd(work.path());
   CapturingConsoleHost host;
   std::string received;
@@ -207,7 +211,11 @@ TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
 
   EXPECT_TRUE(ok) << host.console.Output();
   EXPECT_EQ(received, "b.hex:firmware b");
-  EXPECT_NE(host.console.Output().find("MD5 Check success.\r\n"), std::string::npos);
+  EXPECT_NE(
+      host.console.Output().find("MD5 Check success.\r\nSignature check success (publisher key "
+                                 "publisher.pub.pem).\r\n"),
+      std::string::npos)
+      << host.console.Output();
   EXPECT_FALSE(fs::exists(work / "b.hex"));
 }
 
@@ -233,5 +241,39 @@ TEST_F(NginxPublished, NamesWithSpacesAndHashesRunAgainstNginx) {
   SetServerBaseUrl(previous);
   OverrideUpdateStep("FPGA", nullptr);
   EXPECT_EQ(results, (std::vector<std::string>{"ok NR2 FW v2.hex:spaced", "ok fw#2.hex:hashed"}))
+      << host.console.Output();
+}
+
+// The published signature, put beside the file on disk, serves a local job.
+TEST_F(NginxPublished, PublishedSignatureServesALocalJob) {
+  TempDir work, trusted;
+  fs::copy_file(key.publicKey, trusted / "publisher.pub.pem");
+  ScopedEnv keys("PUPDATE_TRUSTED_KEYS", trusted.path().string());
+  fs::copy_file(out.path() / "site/files/NR2/FIRMWARE/a.hex", work / "a.hex");
+  fs::copy_file(out.path() / "site/sig/NR2/FIRMWARE/a.hex.sig", work / "a.hex.sig");
+  CapturingConsoleHost host;
+  int runs = 0;
+  OverrideUpdateStep("FIRMWARE",
+                     [&](const JobSpec&, const std::string&, const CancelToken&, JobConsole&) {
+                       ++runs;
+                       return true;
+                     });
+  const std::string local = work / "a.hex";
+  std::vector<const char*> argv = {"PUpdate-NR2-Firmware-COM3", local.c_str(), "local"};
+  EXPECT_TRUE(RunJobInConsole(3, argv.data())) << host.console.Output();
+  // Signed for a.hex: the same bytes under another name are refused.
+  fs::rename(work / "a.hex", work / "b.hex");
+  fs::rename(work / "a.hex.sig", work / "b.hex.sig");
+  const std::string renamed = work / "b.hex";
+  argv[1] = renamed.c_str();
+  EXPECT_FALSE(RunJobInConsole(3, argv.data()));
+  OverrideUpdateStep("FIRMWARE", nullptr);
+  EXPECT_EQ(runs, 1);
+  EXPECT_NE(host.console.Output().find("Signature check success (publisher key "),
+            std::string::npos)
+      << host.console.Output();
+  EXPECT_NE(host.console.Output().find(renamed + " (as NR2/FIRMWARE/b.hex) is not signed by a "
+                                                 "trusted publisher: "),
+            std::string::npos)
       << host.console.Output();
 }
