@@ -88,8 +88,11 @@ msiexec() {
 
 msiexec /i "$(winpath "$root/$msi")"
 install_dir="$WINEPREFIX/drive_c/Program Files/PelluxUpdate"
-[ "$(ls "$install_dir" | sort)" = "$expected_files" ] \
+# The release's files and the empty folder of the trusted publisher keys.
+installed_files=$( (echo "$expected_files"; echo keys) | sort)
+[ "$(ls "$install_dir" | sort)" = "$installed_files" ] \
   || fail "the install folder holds $(ls "$install_dir" | tr '\n' ' ')"
+[ -d "$install_dir/keys" ] && [ -z "$(ls -A "$install_dir/keys")" ] || fail "no empty keys folder"
 for file in $expected_files; do
   cmp -s "$folder/$file" "$install_dir/$file" || fail "the installed $file differs from the release's"
 done
@@ -142,8 +145,13 @@ packaging/windows/build-msi.sh "$folder" "$newer" "$work/PelluxUpdate-$newer-x64
 msiexec /i "$(winpath "$work/PelluxUpdate-$newer-x64.msi")"
 [ "$(installed_products)" = "$newer" ] \
   || fail "after installing $newer over $version the products are: $(installed_products | tr '\n' ' ')"
-[ "$(ls "$install_dir" | sort)" = "$expected_files" ] || fail "after the upgrade the install folder holds $(ls "$install_dir" | tr '\n' ' ')"
-echo "upgrade: $version replaced by $newer"
+[ "$(ls "$install_dir" | sort)" = "$installed_files" ] || fail "after the upgrade the install folder holds $(ls "$install_dir" | tr '\n' ' ')"
+# The older installer over the newer product is refused and changes nothing.
+if timeout 300 "$wine" msiexec /i "$(winpath "$root/$msi")" /qn >"$work/msiexec.log" 2>&1; then
+  fail "the $version installer went over $newer"
+fi
+[ "$(installed_products)" = "$newer" ] || fail "after the refused downgrade the products are: $(installed_products | tr '\n' ' ')"
+echo "upgrade: $version replaced by $newer, which $version does not replace"
 
 msiexec /x "$(winpath "$work/PelluxUpdate-$newer-x64.msi")"
 [ ! -e "$install_dir" ] || fail "after removal the install folder holds $(ls -A "$install_dir" | tr '\n' ' ')"

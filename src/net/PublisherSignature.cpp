@@ -18,6 +18,14 @@ namespace {
 // A signature file is one short line; anything far larger is not one.
 constexpr std::uintmax_t kMaxSignatureFileSize = 64 * 1024;
 
+// Swallows what the signature request would say: a server without
+// filesig.php is told by the one refusal line, not by a fetch error above it.
+class QuietConsole : public JobConsole {
+ public:
+  void Write(std::string_view) override {}
+  int ReadKey(const CancelToken&) override { return -1; }
+};
+
 // A line for each key file that holds no usable key.
 void ReportIgnoredKeys(const TrustedKeys& trusted, JobConsole& console) {
   for (const fs::path& file : trusted.ignored) {
@@ -108,10 +116,13 @@ bool CheckServerSignature(const std::string& localFile, const std::string& serve
   const char* consequence =
       "the downloaded file was deleted and nothing was sent to the machine. Ask the publisher "
       "for a signed file, or check the server address.";
-  const std::string signature = FetchText(signatureUrl, cancel, console);
+  QuietConsole quiet;
+  const std::string signature = FetchText(signatureUrl, cancel, quiet);
   if (cancel.IsCancelled()) return false;
   if (signature.empty()) {
-    SayRefused(serverPath, "the server sent no signature (filesig.php)", consequence, console);
+    SayRefused(serverPath,
+               "the server sent no signature (no reply, or an error status, from filesig.php)",
+               consequence, console);
     return false;
   }
   std::string signer;

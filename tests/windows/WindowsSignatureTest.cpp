@@ -107,7 +107,8 @@ TEST_F(WindowsSignedJob, EveryUntrustedFileIsRefusedAndRemoved) {
       {.file = "otherpath.bin", .why = notVerified},  // signed for NR2/FIRMWARE/
       {.file = "stranger.bin", .why = notVerified},   // signed by a key not in the folder
       {.file = "malformed.bin", .why = "the signature is malformed"},
-      {.file = "unsigned.bin", .why = "the server sent no signature (filesig.php)"},
+      {.file = "unsigned.bin",
+       .why = "the server sent no signature (no reply, or an error status, from filesig.php)"},
   };
   for (const auto& refused : cases) {
     console.ClearOutput();
@@ -117,6 +118,8 @@ TEST_F(WindowsSignedJob, EveryUntrustedFileIsRefusedAndRemoved) {
                         " is not signed by a trusted publisher: " + refused.why))
         << console.Output();
     EXPECT_TRUE(Printed("; the downloaded file was deleted and nothing was sent to the machine."));
+    // The refusal is the one line after the digests.
+    EXPECT_EQ(console.Output().find("Fail access to server."), std::string::npos);
     EXPECT_TRUE(fs::is_empty(work.path())) << refused.file << " stayed on disk";
   }
   EXPECT_EQ(stepRuns, 0);

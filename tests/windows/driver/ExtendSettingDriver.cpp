@@ -218,6 +218,25 @@ void NoFunction(const std::string& port) {
   pellux::RunExtendSetting("New R2 Bender", "NONE", port);
 }
 
+// A port with no board behind it: Load waits its time and fails, and Save
+// stays refused.
+void NoBoard() {
+  Scenario(
+      "no board", [] { pellux::RunExtendSetting("New R2 Bender", "NR2", "COM29"); },
+      [] {
+        HWND dialog = WaitForDialog(L"NR2 Extend Setting");
+        if (dialog == nullptr) return;
+        Type(dialog, 1011, L"12", true);
+        Click(dialog, kLoad);
+        ExpectMessage("Load Fail");
+        ExpectBox(dialog, 1011, "12", "after a failed Load");
+        Click(dialog, kSave);
+        ExpectMessage("Load button click first.");
+        Click(dialog, kClose);
+        if (!WaitGone(dialog)) Fail("Close did not close the dialog");
+      });
+}
+
 // For the screenshots: the dialog after a Load, until `done` exists.
 int Show(const std::string& model, const std::string& port, const std::string& done) {
   const bool nr2 = model == "NR2";
@@ -255,6 +274,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   NoFunction(argv[1]);
+  NoBoard();
   Nr2(argv[1]);
   R1ps(argv[2]);
   std::printf("%s\n", failures == 0 ? "all passed" : "FAILED");
