@@ -33,12 +33,12 @@ printf 'main.hex\nold.hex\n' >"$work/tree/NR2/FIRMWARE/.filelist"
 echo "New R2 Bender,NR2" >"$work/tree/machlist.txt"
 "$build/server/pupdate-server" --make-key "$work/publisher" >/dev/null
 "$build/server/pupdate-server" --publish "$work/tree" "$work/site" \
-  --sign-key "$work/publisher.pem" >/dev/null
+  --sign-key "$work/publisher.key" >/dev/null
 
 port_server=18931
 port_nginx=18932
 "$build/server/pupdate-server" --port "$port_server" --root "$work/tree" \
-  --sign-key "$work/publisher.pem" >/dev/null &
+  --sign-key "$work/publisher.key" >/dev/null &
 server_pid=$!
 
 sed -e "s|listen [^;]*;|listen 127.0.0.1:$port_nginx;|" -e "s|root /srv/pupdate;|root $work/site;|" \
