@@ -339,6 +339,7 @@ exec 7>&-
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 
+. "$root/scripts/test-windows-dialogs.sh"
 ./scripts/test-windows-extend.sh  # the extend setting dialogs, driven under Xvfb
 
 echo "Windows stage passed."

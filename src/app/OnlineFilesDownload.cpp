@@ -5,6 +5,7 @@
 
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
+#include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
 #include "jobs/ModeTable.h"
 #include "net/HttpDownload.h"
@@ -122,6 +123,15 @@ bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::
   console.Printf("The files are in %s\r\n", base.string().c_str());
   console.ReadKey(cancel);
   return failed == 0;
+}
+
+bool DownloadOnlineFilesInConsole(const std::filesystem::path& programFolder,
+                                  const std::string& upperKey) {
+  return RunInConsole(
+      [programFolder, upperKey](const CancelToken& cancel, JobConsole& console) {
+        return DownloadOnlineFiles(programFolder, upperKey, cancel, console);
+      },
+      "DOWNLOAD-" + upperKey, RunEnding::Immediate);
 }
 
 }  // namespace pellux

@@ -37,4 +37,9 @@ std::filesystem::path UserDownloadsFolder();
 bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,
                          const CancelToken& cancel, JobConsole& console);
 
+// Download Online Files as the dialogs run it: in a job console of its own,
+// which the body's own "press enter" prompt ends.
+bool DownloadOnlineFilesInConsole(const std::filesystem::path& programFolder,
+                                  const std::string& upperKey);
+
 }  // namespace pellux
