@@ -81,6 +81,10 @@ with open(sys.argv[1], 'w') as f:
         f.write(':10%04X00%s\n' % (i * 16 % 65536, '%02X' % (i % 256) * 16))
 " "$work/tree/NR2/FIRMWARE/NR2_FW.hex"
 echo "New R2 Bender,NR2" >"$work/tree/machlist.txt"
+printf spaced >"$work/tree/NR2/FIRMWARE/NR2 FW v2.hex"
+printf hashed >"$work/tree/NR2/FIRMWARE/fw#2.hex"
+# The list keeps naming only the first file.
+echo NR2_FW.hex >"$work/tree/NR2/FIRMWARE/.filelist"
 "$linux/server/pupdate-server" --root "$work/tree" --port 0 >"$work/server.log" 2>&1 &
 children+=($!)
 
@@ -175,6 +179,16 @@ archive('attributes.zip', [
 ])
 archive('traversal.zip', [('..\\..\\Windows\\x.dll', b'1', 0, 0x20), ('C:\\temp\\a.txt', b'2', 0, 0x20),
                           ('sub/../../up.txt', b'3', 3, 0o100644 << 16)])
+archive('readonly-cfg.zip', [('CFG/readonly.cfg', b'package default', 0, 0x21),
+                             ('CFG/plain.cfg', b'p', 0, 0x20), ('Fabro.exe', b'new', 0, 0x20)])
+with zipfile.ZipFile(out + '/readonly-damaged.zip', 'w') as z:
+    info = zipfile.ZipInfo('CFG/readonly.cfg', date_time=(2020, 1, 2, 3, 4, 6))
+    info.create_system, info.external_attr = 0, 0x21
+    z.writestr(info, b'package default')
+    z.writestr(zipfile.ZipInfo('later.txt'), b'later item data')
+data = bytearray(open(out + '/readonly-damaged.zip', 'rb').read())
+data[data.find(b'later item data')] ^= 0x20
+open(out + '/readonly-damaged.zip', 'wb').write(data)
 with zipfile.ZipFile(out + '/damaged.zip', 'w') as z:
     z.writestr('first.txt', b'first')
     z.writestr(zipfile.ZipInfo('second.txt'), b'second item')
@@ -325,6 +339,7 @@ exec 7>&-
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 
+. "$root/scripts/test-windows-dialogs.sh"
 ./scripts/test-windows-extend.sh  # the extend setting dialogs, driven under Xvfb
 
 echo "Windows stage passed."

@@ -63,3 +63,15 @@ boot_switch() {
   done
   fail "the board did not enter its bootloader"
 }
+
+# Lists the twins' ports under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, where Wine
+# itself lists only COM1 (the key is volatile: again after a server start).
+list_sim_ports() {
+  local entries entry
+  IFS=, read -ra entries <"$work/portmap"
+  [ ${#entries[@]} -gt 0 ] || fail "the twins have no ports"
+  for entry in "${entries[@]}"; do
+    "$wine" reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\PelluxSim${entry%%=*}" \
+      /t REG_SZ /d "${entry%%=*}" /f >/dev/null 2>&1 || fail "cannot list ${entry%%=*} under SERIALCOMM"
+  done
+}

@@ -22,6 +22,21 @@ void DeleteJobFile(const std::string& path) {
   std::filesystem::remove(path, ignored);
 }
 
+// Names a local job's file with its size and MD5, so that its log tells
+// which file went to the machine.
+void DescribeLocalFile(const std::string& path, JobConsole& console) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  const std::string md5 = error ? std::string() : Md5OfFile(path);
+  if (error || md5.empty()) {
+    const std::string why = error ? error.message() : "it cannot be opened";
+    console.Printf("Local file: %s cannot be read (%s).\r\n", path.c_str(), why.c_str());
+    return;
+  }
+  console.Printf("Local file: %s, %llu bytes, MD5 %s\r\n", path.c_str(),
+                 static_cast<unsigned long long>(size), md5.c_str());
+}
+
 // Downloads the list, picks or checks the file, downloads and verifies it.
 // Fills `file` and returns true when the job may go on.
 bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std::string& file,
@@ -105,6 +120,7 @@ bool RunJob(int argc, const char* const* argv, const CancelToken& cancel, JobCon
   std::string file;
   if (local) {
     file = argv[1] != nullptr ? argv[1] : "";
+    DescribeLocalFile(file, console);
     if (!CheckLocalSignature(file, ServerFilePath(job.machine, job.listMode, FileNameOf(file)),
                              console)) {
       return false;

@@ -8,14 +8,19 @@
 
 #include "ProgramVersion.h"
 #include "app/CommandLine.h"
+#include "app/ConflictingWindows.h"
 #include "base/ProgramLocation.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/LoggingConsoleHost.h"
 #include "main/PelluxUpdateUsage.h"
 #include "net/ServerBaseUrl.h"
 
+#include "main/PelluxUpdateMain.h"
+
 #ifdef PUPDATE_WITH_UI
 #include "app/ui/DialogMode.h"
+#endif
+#if defined(PUPDATE_WITH_UI) && !defined(_WIN32)
 #include "app/ui/ToolkitOptions.h"
 #endif
 
@@ -47,14 +52,14 @@ void EnterDialogWorkFolder() {
 }
 
 bool IsOwnOptionLike(const std::string& argument) {
-#ifdef PUPDATE_WITH_UI
+#if defined(PUPDATE_WITH_UI) && !defined(_WIN32)
   if (IsToolkitOption(argument)) return false;
 #endif
   return argument.size() > 1 && argument[0] == '-';
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int pellux::PelluxUpdateMain(int argc, char** argv) {
   // The tokens are the program's own file name and the arguments as given.
   std::vector<std::string> tokens;
   tokens.push_back(ProgramFileName(argc > 0 ? argv[0] : nullptr));
@@ -95,6 +100,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The machine application and the CAM program are asked to exit before
+  // anything could update what they use.
+  CloseConflictingWindows();
+
   if (analysis.consoleJob) {
     std::vector<const char*> jobArgs;
     for (const std::string& token : tokens) jobArgs.push_back(token.c_str());
@@ -116,3 +125,9 @@ int main(int argc, char** argv) {
   return 1;
 #endif
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) {
+  return pellux::PelluxUpdateMain(argc, argv);
+}
+#endif

@@ -113,6 +113,9 @@ class NginxPublished : public ::testing::Test {
     WriteFile(tree / "NR2/FIRMWARE/.filelist", "b.hex\na.hex\n");
     WriteFile(tree / "NR2/FIRMWARE/.private", "p");
     WriteFile(tree / "ETC/tool.exe", "tool");
+    fs::create_directories(tree.path() / "NR2" / "FPGA");
+    WriteFile(tree / "NR2/FPGA/NR2 FW v2.hex", "spaced");
+    WriteFile(tree / "NR2/FPGA/fw#2.hex", "hashed");
     WriteFile(tree / "machlist.txt", "NR2,New R2 Bender\n");
     key = MakeOpenSslKey(out.path(), "publisher");
     ChildProcess publish(BuiltProgram("pupdate-server"),
@@ -214,6 +217,31 @@ TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
       std::string::npos)
       << host.console.Output();
   EXPECT_FALSE(fs::exists(work / "b.hex"));
+}
+
+TEST_F(NginxPublished, NamesWithSpacesAndHashesRunAgainstNginx) {
+  TempDir work;
+  ScopedCurrentDir cwd(work.path());
+  CapturingConsoleHost host;
+  std::string received;
+  OverrideUpdateStep("FPGA",
+                     [&](const JobSpec&, const std::string& file, const CancelToken&, JobConsole&) {
+                       received = file + ":" + ReadFile(file);
+                       return true;
+                     });
+  const std::string previous = ServerBaseUrl();
+  SetServerBaseUrl(nginx->BaseUrl());
+  std::vector<std::string> results;
+  for (const char* name : {"NR2 FW v2.hex", "fw#2.hex"}) {
+    received.clear();
+    std::vector<const char*> argv = {"PUpdate-NR2-FPGA-COM3", name};
+    const bool ok = RunJobInConsole(2, argv.data());
+    results.push_back((ok ? "ok " : "failed ") + received);
+  }
+  SetServerBaseUrl(previous);
+  OverrideUpdateStep("FPGA", nullptr);
+  EXPECT_EQ(results, (std::vector<std::string>{"ok NR2 FW v2.hex:spaced", "ok fw#2.hex:hashed"}))
+      << host.console.Output();
 }
 
 // The published signature, put beside the file on disk, serves a local job.

@@ -153,17 +153,9 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::PickLocalFile:
       Perform(model_.LocalUpdateChosen(selection, openFilePicker_(action.filter)), selection);
       return;
-    case DialogAction::Kind::DownloadOnlineFiles: {
-      const std::filesystem::path folder = programFolder_;
-      const std::string key = action.machineKey;
-      // It ends with its own "press enter" prompt.
-      RunInConsole(
-          [folder, key](const CancelToken& cancel, JobConsole& console) {
-            return DownloadOnlineFiles(folder, key, cancel, console);
-          },
-          "DOWNLOAD-" + key, RunEnding::Immediate);
+    case DialogAction::Kind::DownloadOnlineFiles:
+      DownloadOnlineFilesInConsole(programFolder_, action.machineKey);
       return;
-    }
     case DialogAction::Kind::ExtendSetting:
       RunExtendSetting(action.machineText, action.machineKey, action.portText);
       return;
