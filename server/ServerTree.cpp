@@ -1,12 +1,18 @@
 #include "ServerTree.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
+// A tree has a few hundred paths; more means names that come and go.
+constexpr size_t kMostChecked = 65536;
+
 // A path piece a client may use: no parent step, nothing hidden, no
 // backslash (another system's separator) and no control byte.
 bool IsPlainPiece(const std::string& piece) {
@@ -25,9 +31,8 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
 
 ServerTree::ServerTree(fs::path root) : root_(std::move(root)) {}
 
-std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::string* name) const {
-  fs::path result = root_;
-  if (name) name->clear();
+std::optional<std::string> ServerTree::PlainPath(const std::string& relative) {
+  std::string path;
   size_t start = 0;
   while (start <= relative.size()) {
     size_t end = relative.find('/', start);
@@ -36,8 +41,29 @@ std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::st
     start = end + 1;
     if (piece.empty() || piece == ".") continue;  // "//KEY/..." and "./ETC"
     if (!IsPlainPiece(piece)) return std::nullopt;
-    result /= piece;
-    if (name) *name += (name->empty() ? "" : "/") + piece;
+    path += (path.empty() ? "" : "/") + piece;
+  }
+  return path;
+}
+
+std::optional<ServerTree::Identity> ServerTree::IdentityOf(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return Identity{.device = info.st_dev, .inode = info.st_ino};
+}
+
+std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
+  const auto plain = PlainPath(relative);
+  if (!plain) return std::nullopt;
+  const fs::path result = plain->empty() ? root_ : root_ / *plain;
+  // Checking the links takes a look per piece of the path; a path that
+  // still leads to the very file or folder it led to when it was checked
+  // needs one look (whatever path reaches it, it is the one that passed).
+  const auto identity = IdentityOf(result);
+  if (identity) {
+    std::shared_lock lock(checkedMutex_);
+    const auto found = checked_.find(*plain);
+    if (found != checked_.end() && found->second == *identity) return result;
   }
   // Links inside the tree must not lead out of it either.
   std::error_code error;
@@ -45,6 +71,11 @@ std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::st
   if (error) return std::nullopt;
   const fs::path real = fs::weakly_canonical(result, error);
   if (error || !IsInside(real, realRoot)) return std::nullopt;
+  if (identity && IdentityOf(real) == identity) {
+    std::unique_lock lock(checkedMutex_);
+    if (checked_.size() >= kMostChecked) checked_.clear();
+    checked_.insert_or_assign(*plain, *identity);
+  }
   return real;
 }
 
@@ -113,12 +144,15 @@ std::optional<std::string> ServerTree::ListReply(const std::string& relative,
   return reply;
 }
 
-std::optional<ServerTree::DataFile> ServerTree::QueriedFile(const std::string& relative) const {
+std::optional<std::string> ServerTree::QueriedName(const std::string& relative) {
   if (!IsRelativeQueryPath(relative)) return std::nullopt;
-  DataFile file;
-  auto path = Resolve(relative, &file.name);
+  return PlainPath(relative);
+}
+
+std::optional<ServerTree::DataFile> ServerTree::QueriedFile(const std::string& relative) const {
+  auto name = QueriedName(relative);
+  auto path = name ? Resolve(*name) : std::nullopt;
   std::error_code error;
   if (!path || !fs::is_regular_file(*path, error)) return std::nullopt;
-  file.path = std::move(*path);
-  return file;
+  return DataFile{.path = std::move(*path), .name = std::move(*name)};
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <optional>
+#include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The folder tree an update server offers: machlist.txt at the root, data
@@ -37,14 +41,29 @@ class ServerTree {
     std::string name;
   };
   std::optional<DataFile> QueriedFile(const std::string& relative) const;
+  // The name alone, without looking at the tree: nothing for a value that
+  // names no data file (absolute, empty, a hidden or a parent piece).
+  static std::optional<std::string> QueriedName(const std::string& relative);
 
   // Names of a folder in list order (without the header).
   static std::vector<std::string> ListedNames(const std::filesystem::path& folder,
                                               bool standardList);
 
  private:
-  std::optional<std::filesystem::path> Resolve(const std::string& relative,
-                                               std::string* name = nullptr) const;
+  // A client's relative path with "." and empty pieces dropped; nothing when
+  // a piece is hidden, a parent step or holds a backslash or control byte.
+  static std::optional<std::string> PlainPath(const std::string& relative);
+  std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
+
+  struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  static std::optional<Identity> IdentityOf(const std::filesystem::path& path);
 
   std::filesystem::path root_;
+  // Paths found inside the tree, by plain path: what they led to then.
+  mutable std::shared_mutex checkedMutex_;
+  mutable std::unordered_map<std::string, Identity> checked_;
 };
