@@ -148,13 +148,19 @@ done
 "$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null | grep -q 'REG_SZ *New R2 Bender' \
   || fail "the choice was not stored in the registry"
 
-# Online Update, Firmware: the board is erased and flashed again.
-erased=$(sim_events 'erased the whole flash')
-before=$(logs_now)
-driver click "$main" 1004
-job_complete "$before" "Online Update (Firmware)"
-[ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "Online Update did not flash the board"
-flash_report | grep -q 'flash matches' || fail "after Online Update: $(flash_report)"
+# Presses button $2 of window $1, which runs a firmware job: the board must
+# be erased and flashed again, with the file of the server.
+flashed_by() {
+  local erased before
+  erased=$(sim_events 'erased the whole flash')
+  before=$(logs_now)
+  driver click "$1" "$2"
+  job_complete "$before" "$3"
+  [ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "$3 did not flash the board"
+  flash_report | grep -q 'flash matches' || fail "after $3: $(flash_report)"
+}
+
+flashed_by "$main" 1004 "Online Update (Firmware)"
 
 # Online Update (Selectable): Select File offers the server's list, OK runs the selected file.
 driver click "$main" 1006
@@ -162,12 +168,7 @@ driver wait 'Select File' 60 >/dev/null || fail "Select File did not open"
 offered=$(driver combo 'Select File' 1006 | tr -d '\r')
 listed=$(server_list 'filelist.php?MachineName=NR2/FIRMWARE' | sed '1s/^/*/')
 [ "$offered" = "$listed" ] || fail "Select File offers \"$offered\", the server lists \"$listed\""
-erased=$(sim_events 'erased the whole flash')
-before=$(logs_now)
-driver click 'Select File' 1005
-job_complete "$before" "Select File OK (Firmware)"
-[ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "Select File's job did not flash the board"
-flash_report | grep -q 'flash matches' || fail "after Select File: $(flash_report)"
+flashed_by 'Select File' 1005 "Select File OK (Firmware)"
 driver click 'Select File' 2
 driver gone 'Select File' 30 || fail "Close did not end Select File"
 

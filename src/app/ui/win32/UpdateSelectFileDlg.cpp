@@ -74,8 +74,7 @@ void UpdateSelectFileDlg::OnRunSelected(HWND window) {
   const auto job = SelectedFileJob(jobSpec_, fileNames_,
                                    index == CB_ERR ? std::nullopt : std::optional<size_t>(index));
   if (!job) return;  // an empty list starts nothing
-  const char* argv[] = {(*job)[0].c_str(), (*job)[1].c_str()};
-  if (!RunJobInConsole(2, argv)) ShowMessage(window, "Fail", MessageIcon::Stop);
+  if (!RunJobInConsole(*job)) ShowMessage(window, "Fail", MessageIcon::Stop);
 }
 
 }  // namespace pellux
