@@ -97,6 +97,9 @@ for file in $expected_files; do
   cmp -s "$folder/$file" "$install_dir/$file" || fail "the installed $file differs from the release's"
 done
 [ "$(installed_products)" = "$version" ] || fail "installed products: $(installed_products)"
+# Windows keeps the icon of the list of installed programs in its own folder.
+[ -n "$(find "$WINEPREFIX/drive_c/windows/Installer" -name PelluxUpdate.ico)" ] \
+  || fail "no icon for the list of installed programs"
 # The shortcut: the per-machine Start menu, or the user's where Wine puts it.
 shortcut=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" \
   -path '*/Start Menu/Programs/PelluxUpdate.lnk' 2>/dev/null | head -n 1)
@@ -156,6 +159,8 @@ echo "upgrade: $version replaced by $newer, which $version does not replace"
 msiexec /x "$(winpath "$work/PelluxUpdate-$newer-x64.msi")"
 [ ! -e "$install_dir" ] || fail "after removal the install folder holds $(ls -A "$install_dir" | tr '\n' ' ')"
 [ ! -e "$shortcut" ] || fail "after removal the shortcut remains"
+[ -z "$(find "$WINEPREFIX/drive_c/windows/Installer" -name PelluxUpdate.ico)" ] \
+  || fail "after removal the installed programs' icon remains"
 [ -z "$(installed_products)" ] || fail "after removal Windows still lists PelluxUpdate $(installed_products)"
 ! "$wine" reg query 'HKLM\Software\PelluxUpdate' >/dev/null 2>&1 || fail "after removal HKLM\\Software\\PelluxUpdate remains"
 [ "$(ls "$user_folder/logs/"*.log 2>/dev/null | wc -l)" -eq "$logs" ] || fail "the removal took the user's logs"
