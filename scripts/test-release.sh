@@ -124,7 +124,9 @@ user_folder=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Loca
 (cd "$install_dir" && env -u DISPLAY -u WAYLAND_DISPLAY timeout 120 "$wine" "$program" \
   </dev/null >"$work/dialog.out" 2>&1) || true
 [ -d "$user_folder" ] || fail "the dialog did not make its work folder $user_folder: $(cat "$work/dialog.out")"
-(cd "$user_folder" && PUPDATE_SERVER_URL=$sim_url timeout 600 "$wine" "$program" \
+# Without a display no message box can wait for a click at the end of the job.
+(cd "$user_folder" && PUPDATE_SERVER_URL=$sim_url env -u DISPLAY -u WAYLAND_DISPLAY \
+  timeout 600 "$wine" "$program" \
   --job PUpdate-NR2-Firmware-COM3 </dev/null >"$work/job.out" 2>&1) \
   || { cat "$work/job.out" >&2; fail "the installed program's firmware job failed"; }
 tr -d '\r' <"$work/job.out" | grep -qx Complete || { cat "$work/job.out" >&2; fail "the job did not say Complete"; }

@@ -140,8 +140,14 @@ void UpdateServer::Handle(const httplib::Request& request, httplib::Response& re
     }
   } else if (path == "/filemd5.php" || (path == "/filesig.php" && digests_.Signs())) {
     const auto value = QueryValue(query, "FilePath");
-    const auto file = value ? tree_.QueriedFile(*value) : std::nullopt;
-    if (const auto replies = file ? digests_.Of(file->path, file->name) : std::nullopt) {
+    const auto name = value ? ServerTree::QueriedName(*value) : std::nullopt;
+    auto replies =
+        name && !name->empty() ? digests_.Kept(tree_.Root() / *name, *name) : std::nullopt;
+    if (!replies) {
+      const auto file = value ? tree_.QueriedFile(*value) : std::nullopt;
+      if (file) replies = digests_.Of(file->path, file->name);
+    }
+    if (replies) {
       text = path == "/filemd5.php" ? replies->md5 : replies->signature;
     }
   } else if (auto file = tree_.File(path)) {

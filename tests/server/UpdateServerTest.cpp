@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "TestFiles.h"
@@ -95,6 +96,23 @@ TEST_F(UpdateServerReplies, MissingHiddenOrOutsideIsNotFound) {
   EXPECT_EQ(Get("/link.txt").first, 404);
 }
 
+TEST_F(UpdateServerReplies, AKeptDigestIsNotGivenForALinkThatNowLeadsOutside) {
+  const fs::path link = server.Root() / "NR2/FIRMWARE/latest.hex";
+  fs::create_symlink("first.hex", link);
+  // The server keeps a digest once the file has not changed for 2 s.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex"),
+            std::make_pair(200, std::string("c4ca4238a0b923820dcc509a6f75849b")));
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 200);
+  fs::remove(link);
+  fs::create_symlink(server.Root() / ".." / "outside.txt", link);
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 404);
+  fs::remove(link);
+  fs::create_symlink("second.hex", link);
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").second,
+            Get("/filemd5.php?FilePath=NR2/FIRMWARE/second.hex").second);
+}
+
 TEST_F(UpdateServerReplies, LogsOneLinePerRequest) {
   server.ClearRequests();
   Get("/machlist.txt");
@@ -123,7 +141,8 @@ TEST_F(UpdateServerReplies, AnswersOneRequestPerConnectionWholeAndThenCloses) {
   std::string reply;
   char buffer[4096];
   ssize_t got;
-  while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, static_cast<size_t>(got));
+  while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+    reply.append(buffer, static_cast<size_t>(got));
   const ssize_t endReason = got;
   ::close(fd);
   EXPECT_EQ(endReason, 0) << "the server ends the connection";
