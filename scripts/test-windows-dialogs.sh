@@ -224,6 +224,18 @@ driver wait "For Engineer" 30 >/dev/null || fail "a double-click did not show th
 driver click "$main" 1013
 message=$(driver message 60 | tr -d '\r') || fail "Extend Setting showed no message"
 [ "$message" = "This machine has no extend setting function." ] || fail "Extend Setting says \"$message\""
+# A machine the server has no step files for: Select File says why its list is empty.
+notcher=$(grep -n '' <<<"$machines" | grep ':Profile Notcher$' | cut -d: -f1)
+driver select "$main" 1003 $((notcher - 1))
+driver click "$main" 1012
+driver wait 'Select File' 60 >/dev/null || fail "Select File did not open for an empty list"
+[ -z "$(driver combo 'Select File' 1006)" ] || fail "Select File offers files for PROFILENOTCHER/STEP"
+status=$(driver text 'Select File' 1022 | tr -d '\r')
+[ -n "$status" ] || fail "Select File does not say why its list is empty"
+echo "Select File with an empty list: \"$status\""
+driver click 'Select File' 2
+driver gone 'Select File' 30 || fail "Close did not end Select File"
+[ -z "$(driver text "$main" 1022)" ] || fail "the main dialog shows a status line online"
 driver select "$main" 1003 $((nr2 - 1))
 close_dialog "$main"
 echo "Registry: MachineType restored at the second start"
@@ -232,10 +244,15 @@ echo "Registry: MachineType restored at the second start"
 start_dialog PelluxUpdateV3L "$sim_url"
 driver wait "$main" 60 >/dev/null || fail "PelluxUpdateV3L did not open"
 [ "$(driver combo "$main" 1003 | tr -d '\r')" = '*Local Update' ] || fail "PelluxUpdateV3L is not in local mode"
+status=$(driver text "$main" 1022 | tr -d '\r')
+[ "$status" = "Local mode: the program's name ends in L." ] || fail "PelluxUpdateV3L says \"$status\""
 close_dialog "$main"
 start_dialog PIP-127.0.0.2 ''
 title=$(driver wait "$main" 60 | tr -d '\r') || fail "PIP-127.0.0.2.exe did not open"
 [ "$title" = "${main}http://127.0.0.2/" ] || fail "PIP-127.0.0.2.exe reads \"$title\""
+status=$(driver text "$main" 1022 | tr -d '\r')
+[[ $status == "Local mode: no machine list from http://127.0.0.2/machlist.txt ("* ]] \
+  || fail "PIP-127.0.0.2.exe says \"$status\""
 close_dialog "$main"
 echo "Local mode: PelluxUpdateV3L and an unreachable PIP- server"
 
