@@ -141,12 +141,12 @@ nr2=$(grep -n '' <<<"$machines" | grep ':New R2 Bender$' | cut -d: -f1)
 com3=$(grep -nx COM3 <<<"$ports" | cut -d: -f1)
 driver select "$main" 1003 $((nr2 - 1))
 driver select "$main" 1005 $((com3 - 1))
+stored() { "$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null || true; }
 for _ in $(seq 50); do
-  "$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null | grep -q 'New R2 Bender' && break
+  grep -q 'REG_SZ *New R2 Bender' <<<"$(stored)" && break
   sleep 0.1
 done
-"$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null | grep -q 'REG_SZ *New R2 Bender' \
-  || fail "the choice was not stored in the registry"
+grep -q 'REG_SZ *New R2 Bender' <<<"$(stored)" || fail "the choice was not stored in the registry: $(stored)"
 
 # Presses button $2 of window $1, which runs a firmware job: the board must
 # be erased and flashed again, with the file of the server.
