@@ -11,12 +11,9 @@
 #include "app/ui/win32/DialogText.h"
 #include "app/ui/win32/UpdateSelectFileDlg.h"
 #include "base/ProgramLocation.h"
+#include "boards/ui/ExtendSetting.h"
 #include "jobs/ConsoleRunner.h"
 #include "net/win32/WideText.h"
-
-#ifdef PUPDATE_HAS_EXTEND_SETTING
-#include "boards/ui/ExtendSetting.h"
-#endif
 
 namespace pellux {
 
@@ -222,11 +219,7 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
       DownloadOnlineFilesInConsole(RunningProgramPath().parent_path(), action.machineKey);
       return;
     case DialogAction::Kind::ExtendSetting:
-#ifdef PUPDATE_HAS_EXTEND_SETTING
       RunExtendSetting(action.machineText, action.machineKey, action.portText);
-#else
-      ShowMessage(window_, "This build has no extend setting dialogs.", MessageIcon::Warning);
-#endif
       return;
   }
 }
