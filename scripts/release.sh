@@ -69,8 +69,8 @@ cp "$windows/src/PelluxUpdateV3.exe" "$windows/src/FlashLoader.exe" "$stage/"
 cp resources/maps/*.map "$stage/"
 sed 's/\r*$/\r/' README.md >"$stage/README.txt"
 
-# The executables' version blocks, where they have one, carry the version
-# too: the file and product versions of their fixed part.
+# The executables' version blocks carry the version too: the file and
+# product versions of their fixed part.
 for exe in PelluxUpdateV3.exe FlashLoader.exe; do
   blocks=$(wrestool -x --raw -t 16 "$stage/$exe" 2>/dev/null | python3 -c '
 import struct, sys
@@ -80,9 +80,7 @@ if at >= 0:
     for ms, ls in (struct.unpack_from("<II", data, at + 8), struct.unpack_from("<II", data, at + 16)):
         print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))
 ')
-  if [ -z "$blocks" ]; then
-    echo "$exe has no version block (only --version carries the version)"
-  fi
+  [ -n "$blocks" ] || fail "$exe has no version block"
   for block in $blocks; do
     # The block has four numbers; the version's own come first.
     case "$block." in "$version".*) ;; *) fail "$exe's version block says $block, not $version" ;; esac
