@@ -57,11 +57,13 @@ mkfifo "$work/sim.out"
 sim_pid=$!
 exec 3<"$work/sim.out"
 url=""
+trusted_keys=""
 ready=""
 while IFS= read -r -t 60 line <&3; do
   printf '%s\n' "$line" >>"$work/sim.log"
   case $line in
     PUPDATE_SERVER_URL=*) url=${line#PUPDATE_SERVER_URL=} ;;
+    PUPDATE_TRUSTED_KEYS=*) trusted_keys=${line#PUPDATE_TRUSTED_KEYS=} ;;
     "Press Ctrl+C to stop.")
       ready=1
       break
@@ -77,12 +79,14 @@ cat <&3 >>"$work/sim.log" &
 drain_pid=$!
 exec 3<&-
 [ -n "$url" ] || fail "pupdate-sim printed no PUPDATE_SERVER_URL"
+[ -n "$trusted_keys" ] || fail "pupdate-sim printed no PUPDATE_TRUSTED_KEYS"
 [ -s "$work/port-map" ] || fail "pupdate-sim wrote no port map"
 port_map=$(cat "$work/port-map")
 grep -v '^Send SIGUSR1\|^Press Ctrl+C' "$work/sim.log" || true
 
 # The update as a person runs it: a link named after the job, in a folder of
-# its own, output straight to this terminal.
+# its own, output straight to this terminal. The sim signed its content with
+# a key of its own; the job trusts only that key.
 echo
 echo "== Running $job (online firmware update of the New R2 Bender)"
 mkdir "$work/job"
@@ -90,7 +94,8 @@ ln -s "$program" "$work/job/$job"
 set +e
 (
   cd "$work/job"
-  PUPDATE_PORT_MAP="$port_map" PUPDATE_SERVER_URL="$url" "./$job" </dev/null
+  PUPDATE_PORT_MAP="$port_map" PUPDATE_SERVER_URL="$url" PUPDATE_TRUSTED_KEYS="$trusted_keys" \
+    "./$job" </dev/null
 )
 status=$?
 set -e

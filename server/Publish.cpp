@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "FileDigests.h"
 #include "ServerTree.h"
 
 namespace fs = std::filesystem;
@@ -40,14 +41,15 @@ bool IsHidden(const fs::path& relative) {
 }
 }  // namespace
 
-bool PublishTree(const fs::path& tree, const fs::path& out, std::string& error) {
+bool PublishTree(const fs::path& tree, const fs::path& out,
+                 const std::shared_ptr<const PublisherKey>& key, std::string& error) {
   std::error_code code;
   if (!fs::is_directory(tree, code)) {
     error = "not a folder: " + tree.string();
     return false;
   }
   const ServerTree server(tree);
-  for (const char* owned : {"files", "lists", "md5"}) {
+  for (const char* owned : {"files", "lists", "md5", "sig"}) {
     fs::remove_all(out / owned, code);
     if (code) {
       error = "cannot clear " + (out / owned).string() + ": " + code.message();
@@ -65,24 +67,32 @@ bool PublishTree(const fs::path& tree, const fs::path& out, std::string& error) 
       if (it->is_directory()) it.disable_recursion_pending();
       continue;
     }
-    const std::string key = relative.generic_string();
+    const std::string name = relative.generic_string();
     if (it->is_directory()) {
       for (bool standard : {true, false}) {
-        const auto reply = server.ListReply(key, standard);
+        const auto reply = server.ListReply(name, standard);
         if (!reply) continue;  // a link that leads outside the tree
         if (!WriteText(out / "lists" / relative / (standard ? "filelist.txt" : "filelistx.txt"),
                        *reply, error)) {
           return false;
         }
       }
-    } else if (const auto file = server.File(key)) {
-      const auto md5 = Md5HexOfFile(*file);
-      if (!md5) {
-        error = "cannot read " + file->string();
+    } else if (const auto file = server.QueriedFile(name)) {
+      const auto digests = DigestsOfFile(file->path);
+      if (!digests) {
+        error = "cannot read " + file->path.string();
         return false;
       }
-      if (!WriteText(out / "md5" / (key + ".md5"), *md5, error)) return false;
-      if (!PlaceFile(*file, out / "files" / relative, error)) return false;
+      if (!WriteText(out / "md5" / (name + ".md5"), digests->md5, error)) return false;
+      if (key) {
+        const auto signature = key->Sign(SignedText(file->name, digests->sha256));
+        if (!signature) {
+          error = "cannot sign " + file->path.string();
+          return false;
+        }
+        if (!WriteText(out / "sig" / (name + ".sig"), *signature, error)) return false;
+      }
+      if (!PlaceFile(file->path, out / "files" / relative, error)) return false;
     }
   }
   if (code) {

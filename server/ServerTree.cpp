@@ -1,11 +1,7 @@
 #include "ServerTree.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -29,8 +25,9 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
 
 ServerTree::ServerTree(fs::path root) : root_(std::move(root)) {}
 
-std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
+std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::string* name) const {
   fs::path result = root_;
+  if (name) name->clear();
   size_t start = 0;
   while (start <= relative.size()) {
     size_t end = relative.find('/', start);
@@ -40,6 +37,7 @@ std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
     if (piece.empty() || piece == ".") continue;  // "//KEY/..." and "./ETC"
     if (!IsPlainPiece(piece)) return std::nullopt;
     result /= piece;
+    if (name) *name += (name->empty() ? "" : "/") + piece;
   }
   // Links inside the tree must not lead out of it either.
   std::error_code error;
@@ -115,39 +113,12 @@ std::optional<std::string> ServerTree::ListReply(const std::string& relative,
   return reply;
 }
 
-std::optional<std::string> ServerTree::Md5Reply(const std::string& relative) const {
+std::optional<ServerTree::DataFile> ServerTree::QueriedFile(const std::string& relative) const {
   if (!IsRelativeQueryPath(relative)) return std::nullopt;
-  const auto path = File(relative);
-  if (!path) return std::nullopt;
-  return Md5HexOfFile(*path);
-}
-
-std::optional<std::string> Md5HexOfFile(const fs::path& path) {
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  struct ContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-  };
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
-  if (!file || !context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) {
-    return std::nullopt;
-  }
-  unsigned char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    EVP_DigestUpdate(context.get(), buffer, got);
-  }
-  if (std::ferror(file.get())) return std::nullopt;
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return std::nullopt;
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 0x0F];
-  }
-  return hex;
+  DataFile file;
+  auto path = Resolve(relative, &file.name);
+  std::error_code error;
+  if (!path || !fs::is_regular_file(*path, error)) return std::nullopt;
+  file.path = std::move(*path);
+  return file;
 }

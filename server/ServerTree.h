@@ -28,18 +28,23 @@ class ServerTree {
   // list, falling back to ".filelist"), else newest first.
   std::optional<std::string> ListReply(const std::string& relative, bool standardList) const;
 
-  // The 32 lower-case hex digits of a file's MD5 (path relative to the root).
-  std::optional<std::string> Md5Reply(const std::string& relative) const;
+  // A data file named by a query value (relative to the root, never
+  // absolute): where it lies, and the name it is offered and signed under,
+  // its path from the root with "." and empty pieces dropped ("./ETC/x" and
+  // "ETC//x" are "ETC/x").
+  struct DataFile {
+    std::filesystem::path path;
+    std::string name;
+  };
+  std::optional<DataFile> QueriedFile(const std::string& relative) const;
 
   // Names of a folder in list order (without the header).
   static std::vector<std::string> ListedNames(const std::filesystem::path& folder,
                                               bool standardList);
 
  private:
-  std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
+  std::optional<std::filesystem::path> Resolve(const std::string& relative,
+                                               std::string* name = nullptr) const;
 
   std::filesystem::path root_;
 };
-
-// MD5 of a file as 32 lower-case hex digits; nothing when it cannot be read.
-std::optional<std::string> Md5HexOfFile(const std::filesystem::path& path);

@@ -51,8 +51,12 @@ struct FileCloser {
 };
 }  // namespace
 
-UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log)
-    : tree_(std::move(root)), log_(std::move(log)), http_(std::make_unique<httplib::Server>()) {
+UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log,
+                           std::shared_ptr<const PublisherKey> key)
+    : tree_(std::move(root)),
+      digests_(std::move(key)),
+      log_(std::move(log)),
+      http_(std::make_unique<httplib::Server>()) {
   // Short keep-alive so Stop never waits long for an idle client.
   http_->set_keep_alive_timeout(1);
   // The library listens with a queue of 5 connections: with more clients
@@ -123,8 +127,12 @@ void UpdateServer::Handle(const httplib::Request& request, httplib::Response& re
     if (auto machine = QueryValue(query, "MachineName")) {
       text = tree_.ListReply(*machine, path == "/filelist.php");
     }
-  } else if (path == "/filemd5.php") {
-    if (auto file = QueryValue(query, "FilePath")) text = tree_.Md5Reply(*file);
+  } else if (path == "/filemd5.php" || (path == "/filesig.php" && digests_.Signs())) {
+    const auto value = QueryValue(query, "FilePath");
+    const auto file = value ? tree_.QueriedFile(*value) : std::nullopt;
+    if (const auto replies = file ? digests_.Of(file->path, file->name) : std::nullopt) {
+      text = path == "/filemd5.php" ? replies->md5 : replies->signature;
+    }
   } else if (auto file = tree_.File(path)) {
     std::shared_ptr<std::FILE> stream(std::fopen(file->c_str(), "rb"), FileCloser());
     std::error_code error;

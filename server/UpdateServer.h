@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "DigestCache.h"
+#include "PublisherKey.h"
 #include "ServerTree.h"
 
 namespace httplib {
@@ -19,13 +21,16 @@ struct Response;
 // The reference update server: serves a ServerTree over HTTP.
 //   machlist.txt, /<KEY>/<MODE>/<file> (also with a leading double slash),
 //   /ETC/<file>, filelist.php?MachineName=<KEY>/<MODE>, filelistx.php?...,
-//   filemd5.php?FilePath=<KEY>/<MODE>/<file>; 404 for anything else.
+//   filemd5.php?FilePath=<KEY>/<MODE>/<file>, and with a signing key
+//   filesig.php?FilePath=<KEY>/<MODE>/<file>; 404 for anything else.
 class UpdateServer {
  public:
   // Receives one line per request: address, request line, status, length.
   using RequestLog = std::function<void(const std::string& line)>;
 
-  explicit UpdateServer(std::filesystem::path root, RequestLog log = {});
+  // With a key, every data file is offered with its signature.
+  explicit UpdateServer(std::filesystem::path root, RequestLog log = {},
+                        std::shared_ptr<const PublisherKey> key = nullptr);
   ~UpdateServer();
   UpdateServer(const UpdateServer&) = delete;
   UpdateServer& operator=(const UpdateServer&) = delete;
@@ -43,6 +48,7 @@ class UpdateServer {
   void Log(const httplib::Request& request, int status, size_t length);
 
   ServerTree tree_;
+  DigestCache digests_;
   RequestLog log_;
   std::mutex logMutex_;
   std::unique_ptr<httplib::Server> http_;

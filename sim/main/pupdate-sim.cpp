@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ProgramVersion.h"
+#include "PublisherKey.h"
 #include "SampleContent.h"
 #include "SimOptions.h"
 #include "UpdateServer.h"
@@ -51,15 +52,15 @@ class LogPrinter {
 };
 
 // A folder removed when the program ends (unless the user named it).
-class ContentFolder {
+class SimFolder {
  public:
-  ContentFolder() = default;
-  ~ContentFolder() {
+  SimFolder() = default;
+  ~SimFolder() {
     std::error_code ec;
     if (temporary_ && !path_.empty()) fs::remove_all(path_, ec);
   }
-  ContentFolder(const ContentFolder&) = delete;
-  ContentFolder& operator=(const ContentFolder&) = delete;
+  SimFolder(const SimFolder&) = delete;
+  SimFolder& operator=(const SimFolder&) = delete;
 
   bool Make(const std::string& chosen, std::string& error) {
     if (!chosen.empty()) {
@@ -81,6 +82,27 @@ class ContentFolder {
   fs::path path_;
   bool temporary_ = false;
 };
+
+// A new publisher key for the sample content, in a temporary folder: the
+// private key at its top, the public key alone in its "trusted" folder (what
+// PUPDATE_TRUSTED_KEYS names).
+std::shared_ptr<const PublisherKey> MakeSampleKey(SimFolder& keys, std::string& publicKey,
+                                                  std::string& error) {
+  if (!keys.Make("", error)) return nullptr;
+  const std::string name = (keys.Path() / "sample-publisher").string();
+  if (!MakeKeyPair(name, error)) return nullptr;
+  const KeyPairFiles files = KeyPairFilesOf(name);
+  const fs::path trusted = keys.Path() / "trusted" / files.publicKey.filename();
+  std::error_code code;
+  fs::create_directory(trusted.parent_path(), code);
+  if (!code) fs::rename(files.publicKey, trusted, code);
+  if (code) {
+    error = "cannot write " + trusted.string() + ": " + code.message();
+    return nullptr;
+  }
+  publicKey = trusted.string();
+  return PublisherKey::Load(files.privateKey, error);
+}
 
 // Lines typed on the sim's terminal, one at a time.
 class TypedLines {
@@ -148,7 +170,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   LogPrinter printer;
-  ContentFolder folder;
+  SimFolder folder;
   SampleContent content;
   if (!folder.Make(options.contentDir, error) ||
       !WriteSampleContent(folder.Path().string(), content, error)) {
@@ -172,10 +194,17 @@ int main(int argc, char** argv) {
   machinePointer = &machine;
 
   std::unique_ptr<UpdateServer> server;
+  SimFolder keys;
+  std::string trustedPublicKey;
   if (options.server) {
-    server = std::make_unique<UpdateServer>(folder.Path(), [&printer](const std::string& line) {
-      printer.Line("update server: " + line);
-    });
+    const auto key = MakeSampleKey(keys, trustedPublicKey, error);
+    if (!key) {
+      std::fprintf(stderr, "pupdate-sim: signing key: %s\n", error.c_str());
+      return 1;
+    }
+    server = std::make_unique<UpdateServer>(
+        folder.Path(),
+        [&printer](const std::string& line) { printer.Line("update server: " + line); }, key);
     if (!server->Start("127.0.0.1", options.serverPort)) {
       const int reason = errno;
       std::fprintf(stderr, "pupdate-sim: cannot listen on 127.0.0.1:%d: %s\n", options.serverPort,
@@ -207,6 +236,8 @@ int main(int argc, char** argv) {
   if (server) {
     printer.Plain("update server on 127.0.0.1:" + std::to_string(server->Port()));
     printer.Plain("PUPDATE_SERVER_URL=http://127.0.0.1:" + std::to_string(server->Port()) + "/");
+    printer.Plain("sample content signed; the publisher's public key is " + trustedPublicKey);
+    printer.Plain("PUPDATE_TRUSTED_KEYS=" + fs::path(trustedPublicKey).parent_path().string());
   }
   printer.Plain("PUPDATE_PORT_MAP=" + portMap);
   if (!options.portMapFile.empty() && !WriteWhole(options.portMapFile, portMap + "\n")) {

@@ -14,6 +14,7 @@
 
 #include "CapturingConsole.h"
 #include "ChildProcess.h"
+#include "OpenSslPeer.h"
 #include "TestFiles.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/JobDriver.h"
@@ -112,14 +113,17 @@ class NginxPublished : public ::testing::Test {
     WriteFile(tree / "NR2/FIRMWARE/.private", "p");
     WriteFile(tree / "ETC/tool.exe", "tool");
     WriteFile(tree / "machlist.txt", "NR2,New R2 Bender\n");
+    key = MakeOpenSslKey(out.path(), "publisher");
     ChildProcess publish(BuiltProgram("pupdate-server"),
-                         {"--publish", tree.path().string(), (out.path() / "site").string()});
+                         {"--publish", tree.path().string(), (out.path() / "site").string(),
+                          "--sign-key", key.privateKey});
     ASSERT_EQ(publish.Wait(), 0) << publish.Output();
     nginx = std::make_unique<NginxServer>(out.path() / "site", prefix.path());
     ASSERT_TRUE(nginx->running()) << ReadFile(prefix / "error.log");
   }
 
   TempDir tree, out, prefix;
+  OpenSslKeyPair key;
   std::unique_ptr<NginxServer> nginx;
 };
 }  // namespace
@@ -133,6 +137,8 @@ TEST_F(NginxPublished, PublishWritesListsDigestsAndFilesButNothingHidden) {
   EXPECT_EQ(ReadFile((site / "files/machlist.txt").string()), "NR2,New R2 Bender\n");
   EXPECT_FALSE(fs::exists(site / "files/NR2/FIRMWARE/.private"));
   EXPECT_FALSE(fs::exists(site / "files/NR2/FIRMWARE/.filelist"));
+  EXPECT_TRUE(fs::exists(site / "sig/NR2/FIRMWARE/a.hex.sig"));
+  EXPECT_FALSE(fs::exists(site / "sig/NR2/FIRMWARE/.private.sig"));
 }
 
 TEST_F(NginxPublished, AnswersLikeTheUpdateServer) {
@@ -153,6 +159,34 @@ TEST_F(NginxPublished, AnswersLikeTheUpdateServer) {
         "/filemd5.php?FilePath=NR2/FIRMWARE/.private", "/lists/ETC/filelist.txt"}) {
     EXPECT_EQ(get(target).first, 404) << target;
   }
+}
+
+TEST_F(NginxPublished, ServesTheSignaturesOfASignedPublishAndNoneOtherwise) {
+  httplib::Client client("127.0.0.1", nginx->port());
+  client.set_url_encode(false);
+  auto get = [&](const std::string& target) {
+    auto reply = client.Get(target);
+    return reply ? std::make_pair(reply->status, reply->body) : std::make_pair(-1, std::string());
+  };
+  const auto [status, signature] = get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex");
+  EXPECT_EQ(status, 200);
+  EXPECT_TRUE(
+      OpenSslVerifies(key.publicKey, "NR2/FIRMWARE/b.hex", tree / "NR2/FIRMWARE/b.hex", signature));
+  EXPECT_TRUE(OpenSslVerifies(key.publicKey, "ETC/tool.exe", tree / "ETC/tool.exe",
+                              get("/filesig.php?FilePath=./ETC/tool.exe").second));
+  for (const std::string target :
+       {"/filesig.php?FilePath=NR2/FIRMWARE/none.hex",
+        "/filesig.php?FilePath=NR2/FIRMWARE/.private",
+        "/filesig.php?FilePath=../md5/NR2/FIRMWARE/a.hex", "/sig/NR2/FIRMWARE/a.hex.sig"}) {
+    EXPECT_EQ(get(target).first, 404) << target;
+  }
+
+  // Published again without a key: the old signatures are gone.
+  ChildProcess unsigned_(BuiltProgram("pupdate-server"),
+                         {"--publish", tree.path().string(), (out.path() / "site").string()});
+  ASSERT_EQ(unsigned_.Wait(), 0) << unsigned_.Output();
+  EXPECT_EQ(get("/filesig.php?FilePath=NR2/FIRMWARE/b.hex").first, 404);
+  EXPECT_EQ(get("/filemd5.php?FilePath=NR2/FIRMWARE/b.hex").first, 200);
 }
 
 TEST_F(NginxPublished, OnlineJobRunsAgainstNginx) {
