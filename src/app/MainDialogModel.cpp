@@ -6,7 +6,11 @@
 #include "app/MachineListFile.h"
 #include "app/Settings.h"
 #include "base/AsciiCase.h"
+#include "base/Cancellation.h"
+#include "base/JobConsole.h"
 #include "base/SplitText.h"
+#include "jobs/ConsoleHost.h"
+#include "jobs/LineRecordingConsole.h"
 #include "net/ServerBaseUrl.h"
 #include "net/ServerFiles.h"
 #include "serial/SerialCommunication.h"
@@ -53,27 +57,49 @@ MainDialogModel::MainDialogModel(std::shared_ptr<MachineList> catalogue)
     : catalogue_(std::move(catalogue)) {}
 
 void MainDialogModel::Initialise(const std::string& firstToken) {
+  LineRecordingConsole fetchConsole(ActiveConsole());
   // Fetched in local mode too: the server learns of the start either way.
-  InitialiseWith(firstToken, FetchText(ServerBaseUrl() + kMachineListFileName));
+  const std::string text =
+      FetchText(ServerBaseUrl() + kMachineListFileName, JobCancellation(), fetchConsole);
+  InitialiseWith(firstToken, text, fetchConsole.LastLine());
+  if (!statusLine_.empty() && !AnalyseProgramName(firstToken).localMode) {
+    std::vector<std::string> note = fetchConsole.Lines();
+    note.push_back(statusLine_);
+    ActiveConsoleHost().LogNote("DIALOG", note);
+  }
 }
 
 void MainDialogModel::InitialiseWith(const std::string& firstToken,
-                                     const std::string& machineListText) {
+                                     const std::string& machineListText,
+                                     const std::string& fetchFailure) {
   title_ = MainDialogTitle(ServerBaseUrl());
   engineerView_ = false;
   machineNames_.clear();
   catalogue_->Clear();
+  statusLine_.clear();
 
+  const std::string listUrl = ServerBaseUrl() + kMachineListFileName;
   const bool localFlag = AnalyseProgramName(firstToken).localMode;
   if (SplitText(machineListText, '\n').empty() || localFlag) {
     catalogue_->Store(kLocalUpdateName, kKeyLocal);
     machineNames_.push_back(kLocalUpdateName);
     onlineButtonText_ = kLocalUpdateName;
+    if (localFlag) {
+      statusLine_ = "Local mode: the program's name ends in L.";
+    } else {
+      const std::string why = fetchFailure.empty() ? "the server sent an empty list" : fetchFailure;
+      statusLine_ = "Local mode: no machine list from " + listUrl + " (" + why +
+                    "). Check the network and the server, then start the program again.";
+    }
   } else {
     onlineButtonText_ = kOnlineUpdateText;
     for (const MachineListEntry& entry : ParseMachineList(machineListText)) {
       catalogue_->Store(entry.displayName, entry.key);
       machineNames_.push_back(entry.displayName);
+    }
+    if (machineNames_.empty()) {
+      statusLine_ = "The machine list " + listUrl +
+                    " names no machine (lines of the form name,KEY): check it on the server.";
     }
   }
 

@@ -64,11 +64,14 @@ class MainDialogModel {
  public:
   explicit MainDialogModel(std::shared_ptr<MachineList> catalogue = MachineList::GetInstance());
 
-  // Fetches the machine list from the server, then as InitialiseWith.
+  // Fetches the machine list from the server, then as InitialiseWith; a
+  // failed fetch is also kept in a log note (the active console host's).
   void Initialise(const std::string& firstToken);
   // Fills the catalogue and the machine names from `machineListText`, decides
   // local mode by the program name, restores the stored choice, lists ports.
-  void InitialiseWith(const std::string& firstToken, const std::string& machineListText);
+  // `fetchFailure` is what the fetch said when it failed ("" when it did not).
+  void InitialiseWith(const std::string& firstToken, const std::string& machineListText,
+                      const std::string& fetchFailure = {});
 
   const std::string& Title() const { return title_; }
   const std::vector<std::string>& MachineNames() const { return machineNames_; }
@@ -77,6 +80,10 @@ class MainDialogModel {
   // The text of the Online Update button ("Local Update" in local mode).
   const std::string& OnlineButtonText() const { return onlineButtonText_; }
   bool IsLocalMode() const { return catalogue_->IsLocalMode(); }
+  // Why the dialog works as it does, for the line under its controls: why it
+  // is in local mode, or that the server's list names no machine; empty
+  // when all is as expected.
+  const std::string& StatusLine() const { return statusLine_; }
 
   DialogAction OnOnlineUpdate(const DialogSelection& selection) const;
   DialogAction OnOnlineUpdateSelectable(const DialogSelection& selection) const;
@@ -109,6 +116,7 @@ class MainDialogModel {
   std::optional<size_t> initialMachine_;
   std::vector<std::string> ports_;
   std::string onlineButtonText_ = kOnlineUpdateText;
+  std::string statusLine_;
   bool engineerView_ = false;
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellux {
 
@@ -32,6 +34,9 @@ class ConsoleHost {
   virtual void HoldResult() {}
   // Closes the console after the run.
   virtual void Close() {}
+  // Keeps `lines` in a log of their own named `name`, for what goes wrong
+  // outside a job (the dialog's start-up); a host without logs drops them.
+  virtual void LogNote(std::string_view name, const std::vector<std::string>& lines) {}
 };
 
 // The host used by RunJobInConsole (the terminal unless another is installed).

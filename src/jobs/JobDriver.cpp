@@ -118,7 +118,9 @@ std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standa
                     console)) {
     return {};
   }
-  return ReadLines(kFileListName);
+  std::vector<std::string> lines = ReadLines(kFileListName);
+  if (lines.empty()) console.Write("The server's file list is empty.\r\n");
+  return lines;
 }
 
 std::vector<std::string> ListServerFiles(const std::string& jobSpec, bool standardList) {

@@ -86,6 +86,18 @@ void LoggingConsoleHost::Close() {
   innerConsole_ = nullptr;
 }
 
+void LoggingConsoleHost::LogNote(std::string_view name, const std::vector<std::string>& lines) {
+  inner_.LogNote(name, lines);
+  const std::filesystem::path folder = JobLogFolder();
+  if (folder.empty()) return;
+  JobLogFile log(folder, name, JobLogFile::Clock::now());
+  if (!log.IsOpen()) return;  // a note is worth no complaint of its own
+  KeepNewestJobLogs(folder);
+  log.WriteLine(programLine_ + ", " + std::string(name), JobLogFile::Clock::now());
+  for (const std::string& line : lines) log.WriteLine(line, JobLogFile::Clock::now());
+  log.Close();
+}
+
 ScopedJobLog::ScopedJobLog(std::string programLine, LoggingConsoleHost::ClosingLineBy closingLineBy)
     : host_(ActiveConsoleHost(), std::move(programLine), closingLineBy),
       previous_(SetConsoleHost(&host_)) {}

@@ -31,6 +31,7 @@ class LoggingConsoleHost : public ConsoleHost {
   void ReportOutcome(JobOutcome outcome) override;
   void HoldResult() override;
   void Close() override;
+  void LogNote(std::string_view name, const std::vector<std::string>& lines) override;
 
   // For the last run: "Log: <path>", or one warning line when the log could
   // not be written; empty before the first run.

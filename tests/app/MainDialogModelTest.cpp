@@ -2,6 +2,7 @@
 
 #include "MemorySettingsStore.h"
 
+#include "app/FileSelection.h"
 #include "app/MainDialogModel.h"
 #include "app/ModeRadio.h"
 #include "app/OnlineFilesDownload.h"
@@ -78,6 +79,40 @@ TEST_F(MainDialogModelTest, LocalModeByNameOrEmptyList) {
   EXPECT_TRUE(empty.MachineNames().empty());
   EXPECT_EQ(empty.InitialMachine(), std::nullopt);
   EXPECT_FALSE(empty.IsLocalMode());
+}
+
+TEST_F(MainDialogModelTest, TheStatusLineSaysWhy) {
+  const std::string list = ServerBaseUrl() + "machlist.txt";
+  EXPECT_EQ(Model(kList).StatusLine(), "");
+  EXPECT_EQ(Model(kList, "PelluxUpdateV3L").StatusLine(),
+            "Local mode: the program's name ends in L.");
+  MainDialogModel failed(std::make_shared<MachineList>());
+  failed.InitialiseWith("PelluxUpdateV3", "", "Fail access to server.");
+  EXPECT_EQ(failed.StatusLine(), "Local mode: no machine list from " + list +
+                                     " (Fail access to server.). Check the network and the "
+                                     "server, then start the program again.");
+  EXPECT_EQ(Model("").StatusLine(), "Local mode: no machine list from " + list +
+                                        " (the server sent an empty list). Check the network "
+                                        "and the server, then start the program again.");
+  EXPECT_EQ(Model("no commas here\n").StatusLine(),
+            "The machine list " + list +
+                " names no machine (lines of the form name,KEY): check it on the server.");
+  // A later start that works clears it.
+  failed.InitialiseWith("PelluxUpdateV3", kList);
+  EXPECT_EQ(failed.StatusLine(), "");
+}
+
+TEST(FileSelectionOffer, NamesOrWhyThereAreNone) {
+  const ServerFileOffer files =
+      OfferOfList("PUpdate-NR2-SERVO-COM3.exe", {"FileList", "a.csv", "b.csv"}, "");
+  EXPECT_EQ(files.fileNames, (std::vector<std::string>{"a.csv", "b.csv"}));
+  EXPECT_EQ(files.statusLine, "");
+  EXPECT_EQ(OfferOfList("PUpdate-NR2-Initialize-COM3.exe", {"FileList"}, "").statusLine,
+            "The server lists no file for NR2 FIRMWARE.");
+  EXPECT_EQ(
+      OfferOfList("PUpdate-NR2-SERVO-COM3.exe", {}, "Download failed: HTTP status 500.").statusLine,
+      "No file list for NR2 SERVO from the server (Download failed: HTTP status 500.). "
+      "Check the network and the server, then try again.");
 }
 
 TEST_F(MainDialogModelTest, OnlineUpdateDecisions) {

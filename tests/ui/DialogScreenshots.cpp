@@ -15,6 +15,7 @@
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "app/ui/WinUIDlg.h"
+#include "net/ServerBaseUrl.h"
 
 using namespace pellux;
 
@@ -80,6 +81,16 @@ class DialogScreenshots : public QObject {
     QVERIFY(Save(engineer, "main-engineer.png"));
     QVERIFY(engineer.height() > compact.height());
     QCOMPARE(engineer.width(), compact.width());
+  }
+
+  void localModeWithItsReason() {
+    const std::string serverUrl = ServerBaseUrl();
+    SetServerBaseUrl("http://127.0.0.1:1/");  // nothing listens there
+    WinUIDlg dialog("PelluxUpdateV3");
+    SetServerBaseUrl(serverUrl);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(Save(Framed(dialog), "main-local.png"));
   }
 
   void fileSelection() {

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <mutex>
 
 #include "CapturingConsole.h"
+#include "ScopedEnv.h"
 #include "TestFiles.h"
 #include "TestUpdateServer.h"
 #include "app/Settings.h"
@@ -18,7 +20,9 @@
 #include "app/ui/QtSettingsStore.h"
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "app/ui/WinUIDlg.h"
+#include "jobs/LoggingConsoleHost.h"
 #include "jobs/UpdateStep.h"
+#include "net/ServerBaseUrl.h"
 
 using namespace pellux;
 
@@ -32,6 +36,7 @@ struct Message {
 struct Selection {
   std::string jobSpec;
   std::vector<std::string> fileNames;
+  std::string statusLine;
 };
 
 bool Contains(const std::vector<std::string>& list, const std::string& item) {
@@ -58,6 +63,24 @@ void Choose(QComboBox* box, const QString& text) {
   const int index = box->findText(text);
   QVERIFY2(index >= 0, qPrintable(text));
   box->setCurrentIndex(index);
+}
+
+// The text of every log file in `folder`, one after the other.
+std::string LogsIn(const std::filesystem::path& folder) {
+  std::string text;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    text += ReadFile(entry.path().string());
+  }
+  return text;
+}
+
+// The status line's text fits inside the window and stays clear of `above`.
+void CheckStatusLineBelow(const QDialog& dialog, const QWidget& above) {
+  auto* status = Control<QLabel>(dialog, "statusLine");
+  QVERIFY(!status->isHidden());
+  QVERIFY(status->y() > above.geometry().bottom());
+  QVERIFY(status->y() + status->heightForWidth(status->width()) <= dialog.height());
+  QVERIFY(status->geometry().bottom() + 1 >= dialog.height());  // nothing peeks out below it
 }
 
 }  // namespace
@@ -107,6 +130,85 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.height() + 3, online.bottom() + 1 + 13);
     QVERIFY(Control<QPushButton>(dialog, "IDC_1006")->geometry().top() >= dialog.height());
     QVERIFY(dialog.FullSize().height() > dialog.height());
+  }
+
+  void anUnreachableServerSaysWhyLocalModeUnderTheControlsAndInTheLog() {
+    TempDir logs;
+    ScopedEnv logDir("PUPDATE_LOG_DIR", logs.path().string());
+    std::string closedUrl;
+    {
+      TestUpdateServer gone;
+      closedUrl = gone.BaseUrl();
+    }
+    const std::string previousUrl = ServerBaseUrl();
+    SetServerBaseUrl(closedUrl);
+    std::unique_ptr<WinUIDlg> dialog;
+    {
+      ScopedJobLog jobLogs("PelluxUpdateV3 test", LoggingConsoleHost::ClosingLineBy::Console);
+      dialog = std::make_unique<WinUIDlg>("PelluxUpdateV3");
+    }
+    SetServerBaseUrl(previousUrl);
+
+    QCOMPARE(Control<QPushButton>(*dialog, "IDC_1004")->text(), QStringLiteral("Local Update"));
+    QCOMPARE(dialog->windowTitle(),
+             QString::fromStdString("PelluxUpdateV3 (V251112) - " + closedUrl));
+    const QString status = Control<QLabel>(*dialog, "statusLine")->text();
+    QVERIFY2(status.startsWith(QString::fromStdString("Local mode: no machine list from " +
+                                                      closedUrl + "machlist.txt (")),
+             qPrintable(status));
+    QVERIFY2(status.endsWith(QStringLiteral(
+                 "). Check the network and the server, then start the program again.")),
+             qPrintable(status));
+    // The fetch's own words stand in the brackets.
+    QVERIFY2(!status.contains(QStringLiteral("()")), qPrintable(status));
+    CheckStatusLineBelow(*dialog, *Control<QPushButton>(*dialog, "IDC_1004"));
+    // The compact view grew by the status line only.
+    QVERIFY(dialog->height() < dialog->FullSize().height());
+
+    const std::string log = LogsIn(logs.path());
+    QVERIFY2(log.find("PelluxUpdateV3 test, DIALOG") != std::string::npos, log.c_str());
+    QVERIFY2(log.find(status.toStdString()) != std::string::npos, log.c_str());
+
+    // Engineer view: the line moves under the last row of buttons.
+    QTest::mouseDClick(dialog.get(), Qt::LeftButton);
+    QVERIFY(dialog->Model().IsEngineerView());
+    CheckStatusLineBelow(*dialog, *Control<QPushButton>(*dialog, "IDC_1009"));
+    QVERIFY(dialog->height() > dialog->FullSize().height());
+  }
+
+  void noStatusLineWhenTheServerAnswers() {
+    TestUpdateServer server;
+    server.AddRootFile("machlist.txt", "New R2 Bender,NR2\n");
+    WinUIDlg dialog("PelluxUpdateV3");
+    QVERIFY(Control<QLabel>(dialog, "statusLine")->isHidden());
+    QTest::mouseDClick(&dialog, Qt::LeftButton);
+    QCOMPARE(dialog.size(), dialog.FullSize());
+    // Local mode by name says so; it is no failure, so no log.
+    WinUIDlg local("PelluxUpdateV3L");
+    QCOMPARE(Control<QLabel>(local, "statusLine")->text(),
+             QStringLiteral("Local mode: the program's name ends in L."));
+  }
+
+  void anEmptySelectFileListSaysWhy() {
+    TempDir logs;
+    ScopedEnv logDir("PUPDATE_LOG_DIR", logs.path().string());
+    TestUpdateServer server;
+    server.AddRootFile("machlist.txt", "New R2 Bender,NR2\n");
+    server.SetList("NR2", "STEP", {}, false);  // a list without a file
+    WinUIDlg dialog("PelluxUpdateV3");
+    dialog.SetFileSelectionRunner(RecordSelections());
+    ScopedJobLog jobLogs("PelluxUpdateV3 test", LoggingConsoleHost::ClosingLineBy::Console);
+    Control<QPushButton>(dialog, "IDC_1011")->click();  // no SERVO folder: HTTP 404
+    Control<QPushButton>(dialog, "IDC_1012")->click();
+    QCOMPARE(selections_.size(), size_t(2));
+    QVERIFY(selections_[0].fileNames.empty());
+    const std::string& failed = selections_[0].statusLine;
+    QVERIFY2(failed.rfind("No file list for NR2 SERVO from the server (", 0) == 0, failed.c_str());
+    QVERIFY2(failed.find("404") != std::string::npos, failed.c_str());
+    QCOMPARE(selections_[1].statusLine, std::string("The server lists no file for NR2 STEP."));
+    const std::string log = LogsIn(logs.path());
+    QVERIFY2(log.find(failed) != std::string::npos, log.c_str());
+    QVERIFY2(log.find("no file for NR2 STEP") == std::string::npos, log.c_str());
   }
 
   void theChoiceSurvivesARestart() {
@@ -177,7 +279,9 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.height(), compact);
     QCOMPARE(dialog.windowTitle(), title);
     QTest::mouseDClick(&dialog, Qt::LeftButton, Qt::NoModifier, QPoint(dialog.width() - 4, 4));
-    QCOMPARE(dialog.height(), dialog.FullSize().height());
+    // All buttons, and the line that says why local mode, under them.
+    QVERIFY(dialog.height() > dialog.FullSize().height());
+    CheckStatusLineBelow(dialog, *Control<QPushButton>(dialog, "IDC_1009"));
     QCOMPARE(dialog.windowTitle(), title + QStringLiteral(" For Engineer"));
 
     // Online Update reads "Local Update" and picks a file on disk.
@@ -376,8 +480,8 @@ class MainDialogTest : public QObject {
     return [this](const QString& text, MessageIcon icon) { messages_.push_back({text, icon}); };
   }
   WinUIDlg::FileSelectionRunner RecordSelections() {
-    return [this](const std::string& jobSpec, const std::vector<std::string>& names) {
-      selections_.push_back({jobSpec, names});
+    return [this](const std::string& jobSpec, const ServerFileOffer& offer) {
+      selections_.push_back({jobSpec, offer.fileNames, offer.statusLine});
     };
   }
 

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -115,6 +116,29 @@ class SelectFileDialogTest : public QObject {
     Button(dialog, "IDC_1005")->click();
     QVERIFY(console.console.Output().empty());
     QVERIFY(messages_.empty());
+  }
+
+  void theStatusLineSaysWhyUnderTheButtons() {
+    UpdateSelectFileDlg dialog;
+    dialog.SetJob("PUpdate-NR2-SERVO-COM3.exe", {"a.csv"});
+    auto* status = dialog.findChild<QLabel*>(QStringLiteral("statusLine"));
+    QVERIFY(status->isHidden());
+    const QSize plain = dialog.size();
+    const std::string why =
+        "No file list for NR2 SERVO from the server (Download failed: the server answered HTTP "
+        "status 500.). Check the network and the server, then try again.";
+    dialog.SetJob("PUpdate-NR2-SERVO-COM3.exe", {}, why);
+    QVERIFY(!status->isHidden());
+    QCOMPARE(status->text(), QString::fromStdString(why));
+    QCOMPARE(dialog.width(), plain.width());
+    QVERIFY(dialog.height() > plain.height());
+    const QWidget* ok = Button(dialog, "IDC_1005");
+    QVERIFY(status->y() > ok->geometry().bottom());
+    QVERIFY(status->y() + status->heightForWidth(status->width()) <= dialog.height());
+    // A later list with files takes the line away again.
+    dialog.SetJob("PUpdate-NR2-SERVO-COM3.exe", {"a.csv"});
+    QVERIFY(status->isHidden());
+    QCOMPARE(dialog.size(), plain);
   }
 
  private:

@@ -5,6 +5,7 @@
 #include "app/FileSelection.h"
 #include "app/ui/DialogUnits.h"
 #include "app/ui/MessageBox.h"
+#include "app/ui/StatusLine.h"
 #include "jobs/ConsoleRunner.h"
 #include "ui_UpdateSelectFileDlg.h"
 
@@ -15,7 +16,9 @@ UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
   ui_->setupUi(this);
   setFont(DialogFont(8));
   FitFormToFont(*this, QSize(6, 13));  // the base units of the form
-  setFixedSize(size());
+  formSize_ = size();
+  setFixedSize(formSize_);
+  ui_->statusLine->hide();
   connect(ui_->IDC_1005, &QPushButton::clicked, this, &UpdateSelectFileDlg::OnRunSelected);
   connect(ui_->IDCANCEL, &QPushButton::clicked, this, &QDialog::reject);
   ui_->IDC_1006->view()->setMinimumWidth(400);
@@ -24,7 +27,13 @@ UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
 UpdateSelectFileDlg::~UpdateSelectFileDlg() = default;
 
 void UpdateSelectFileDlg::SetJob(const std::string& jobSpec,
-                                 const std::vector<std::string>& fileNames) {
+                                 const std::vector<std::string>& fileNames,
+                                 const std::string& statusLine) {
+  const int below = ui_->IDC_1005->geometry().bottom() + 1;
+  const int rowGap = ui_->IDC_1005->y() - (ui_->staticSelectFile->geometry().bottom() + 1);
+  const int grow =
+      PlaceStatusLine(*ui_->statusLine, statusLine, below, rowGap, formSize_.height() - below);
+  setFixedSize(formSize_.width(), formSize_.height() + grow);
   jobSpec_ = jobSpec;
   fileNames_ = fileNames;
   ui_->IDC_1006->clear();

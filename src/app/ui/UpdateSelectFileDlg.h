@@ -21,14 +21,17 @@ class UpdateSelectFileDlg : public QDialog {
   explicit UpdateSelectFileDlg(QWidget* parent = nullptr);
   ~UpdateSelectFileDlg() override;
 
-  // Sets the job and the offered names (shown as given, the first selected).
-  void SetJob(const std::string& jobSpec, const std::vector<std::string>& fileNames);
+  // Sets the job and the offered names (shown as given, the first selected),
+  // and the line under the buttons that says why there are none.
+  void SetJob(const std::string& jobSpec, const std::vector<std::string>& fileNames,
+              const std::string& statusLine = {});
 
  private slots:
   void OnRunSelected();
 
  private:
   std::unique_ptr<Ui::UpdateSelectFileDlg> ui_;
+  QSize formSize_;  // without a status line
   std::string jobSpec_;
   std::vector<std::string> fileNames_;
 };

@@ -13,6 +13,7 @@
 #include "app/OpenFileFilter.h"
 #include "app/ui/DialogUnits.h"
 #include "app/ui/MessageBox.h"
+#include "app/ui/StatusLine.h"
 #include "app/ui/UpdateSelectFileDlg.h"
 #include "boards/ui/ExtendSetting.h"
 #include "jobs/ConsoleRunner.h"
@@ -30,9 +31,9 @@ constexpr int kDropDownWidth = 400;
 // The base units the form's pixel positions were converted with.
 constexpr QSize kFormBaseUnits(7, 15);
 
-void RunSelectFileDialog(const std::string& jobSpec, const std::vector<std::string>& fileNames) {
+void RunSelectFileDialog(const std::string& jobSpec, const ServerFileOffer& offer) {
   UpdateSelectFileDlg dialog;
-  dialog.SetJob(jobSpec, fileNames);
+  dialog.SetJob(jobSpec, offer.fileNames, offer.statusLine);
   dialog.exec();
 }
 
@@ -81,12 +82,11 @@ WinUIDlg::WinUIDlg(const std::string& firstToken, QWidget* parent)
 
   // Compact view: the window ends a little below the Online Update button.
   fullSize_ = size();
-  const int compactHeight =
-      ui_->IDC_1004->geometry().bottom() + 1 + kCompactMargin - kModalFrameBorder;
-  setFixedSize(fullSize_.width(), compactHeight);
+  compactHeight_ = ui_->IDC_1004->geometry().bottom() + 1 + kCompactMargin - kModalFrameBorder;
+  setFixedSize(fullSize_.width(), compactHeight_);
 
   model_.Initialise(firstToken);
-  setWindowTitle(QString::fromStdString(model_.Title()));
+  ApplyView();
   ui_->IDC_1004->setText(QString::fromStdString(model_.OnlineButtonText()));
   for (const std::string& name : model_.MachineNames()) {
     ui_->IDC_1003->addItem(QString::fromStdString(name));
@@ -150,8 +150,7 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
       return;
     }
     case DialogAction::Kind::SelectServerFile:
-      fileSelection_(action.jobSpec,
-                     OfferedFiles(ListServerFiles(action.jobSpec, action.standardList)));
+      fileSelection_(action.jobSpec, OfferServerFiles(action.jobSpec, action.standardList));
       return;
     case DialogAction::Kind::PickLocalFile:
       Perform(model_.LocalUpdateChosen(selection, openFilePicker_(action.filter)), selection);
@@ -233,7 +232,14 @@ void WinUIDlg::OnEngineerDoubleClick() {
 }
 
 void WinUIDlg::ApplyView() {
-  if (model_.IsEngineerView()) setFixedSize(fullSize_);
+  // The status line goes under the lowest row of buttons the view shows.
+  const bool engineer = model_.IsEngineerView();
+  const int height = engineer ? fullSize_.height() : compactHeight_;
+  const int below = (engineer ? ui_->IDC_1009 : ui_->IDC_1004)->geometry().bottom() + 1;
+  const int rowGap = ui_->IDC_1006->y() - (ui_->IDC_1004->geometry().bottom() + 1);
+  const int grow =
+      PlaceStatusLine(*ui_->statusLine, model_.StatusLine(), below, rowGap, height - below);
+  setFixedSize(fullSize_.width(), height + grow);
   setWindowTitle(QString::fromStdString(model_.CurrentTitle()));
   repaint();
 }

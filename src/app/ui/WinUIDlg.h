@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileSelection.h"
 #include "app/MainDialogModel.h"
 
 class QComboBox;
@@ -32,7 +33,7 @@ class WinUIDlg : public QDialog {
 
   // What stands in for the modal sub-dialogs; tests replace them.
   using FileSelectionRunner =
-      std::function<void(const std::string& jobSpec, const std::vector<std::string>& fileNames)>;
+      std::function<void(const std::string& jobSpec, const ServerFileOffer& offer)>;
   using OpenFilePicker = std::function<std::string(const std::string& filter)>;  // "" = cancel
   void SetFileSelectionRunner(FileSelectionRunner runner) { fileSelection_ = std::move(runner); }
   void SetOpenFilePicker(OpenFilePicker picker) { openFilePicker_ = std::move(picker); }
@@ -70,6 +71,7 @@ class WinUIDlg : public QDialog {
   std::unique_ptr<Ui::WinUIDlg> ui_;
   MainDialogModel model_;
   QSize fullSize_;
+  int compactHeight_ = 0;  // the compact view's, without a status line
   std::filesystem::path programFolder_;
   FileSelectionRunner fileSelection_;
   OpenFilePicker openFilePicker_;
