@@ -12,12 +12,17 @@ if [ "${PUPDATE_SKIP_WINDOWS:-0}" = 1 ]; then
   exit 0
 fi
 
-if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok installed'; then
+missing=()
+for package in wine64 xvfb; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends wine64
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
@@ -284,5 +289,7 @@ exec 7>&-
 [ "$status" -ne 0 ] && tr -d '\r' <"$work/ctrlc.out" | grep -qx Error \
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
+
+. scripts/test-windows-console.sh
 
 echo "Windows stage passed."
