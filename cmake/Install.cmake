@@ -14,6 +14,8 @@ endforeach()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/maps/ DESTINATION ${PUPDATE_DATA_DIR}/maps
         FILES_MATCHING PATTERN "*.map")
+# Trusted publisher keys (*.pem) go here, or in /etc/pelluxupdate/keys.
+install(DIRECTORY DESTINATION ${PUPDATE_DATA_DIR}/keys)
 install(FILES ${PROJECT_SOURCE_DIR}/server/nginx.conf
               ${PROJECT_SOURCE_DIR}/resources/udev/60-pelluxupdate-serial.rules
         DESTINATION ${PUPDATE_DOC_DIR}/examples)

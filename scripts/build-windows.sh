@@ -26,7 +26,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build" -j"$jobs"
 
 # The DLLs that every Windows PC has.
-system_dlls='^(kernel32|user32|advapi32|wininet|bcrypt|msvcrt|ws2_32|shell32|ole32|api-ms-win-.*)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|comctl32|comdlg32|advapi32|wininet|bcrypt|msvcrt|ws2_32|shell32|ole32|api-ms-win-.*)\.dll$'
 status=0
 for program in "$build"/src/*.exe "$build"/tests/windows/*.exe; do
   [ -e "$program" ] || continue

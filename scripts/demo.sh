@@ -117,7 +117,13 @@ case $verdict in
 esac
 [ -z "$leftovers" ] || fail "the job left files in its folder: $leftovers"
 
+# With the sim's key trusted, a job completes only when the signature it
+# fetched verifies.
+grep -q "GET /filesig.php?FilePath=NR2/FIRMWARE/[^ ]* HTTP/1.1\" 200 " "$work/sim.log" ||
+  fail "the job did not fetch the firmware's signature"
+
 echo
 echo "== Result"
 echo "The virtual board's $verdict (the server's default firmware image)."
+echo "Its signature verified with the sim's publisher key (the only trusted key)."
 echo "Complete"

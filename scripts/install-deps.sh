@@ -5,12 +5,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qt6-base-dev libcurl4-openssl-dev zlib1g-dev libssl-dev
+  qt6-base-dev libcurl4-openssl-dev zlib1g-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   srecord binutils zip unzip python3 nginx-light
   clang libclang-rt-14-dev
   git dpkg-dev man-db desktop-file-utils
   locales fonts-dejavu-core
+  wixl osslsigncode icoutils openssl
 )
 
 missing=()

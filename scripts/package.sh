@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the main build folder, installs it with
+# Checks a Debian package: its dependencies and contents; installs it with
 # dpkg, checks the installed programs, man pages and desktop entry, and
-# removes the package again. Run after a build (scripts/test.sh does).
+# removes the package again.
+#   scripts/package.sh dist/pelluxupdate_3.0_amd64.deb   that package
+#   scripts/package.sh                                   one built from build/
+# (scripts/test-release.sh checks the release's package with it.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${BUILD_DIR:-build}
-if [ ! -f "$build/build.ninja" ]; then
-  echo "package.sh: no build in $build/; run ./scripts/test.sh (or cmake) first" >&2
-  exit 1
-fi
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)"
-rm -rf "$build/package"
-(cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/package/pelluxupdate_*.deb)
+if [ $# -ge 1 ]; then
+  deb=$1
+else
+  build=${BUILD_DIR:-build}
+  if [ ! -f "$build/build.ninja" ]; then
+    echo "package.sh: no build in $build/; run ./scripts/test.sh (or cmake) first" >&2
+    exit 1
+  fi
+  cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)"
+  rm -rf "$build/package"
+  (cd "$build" && cpack -G DEB >/dev/null)
+  deb=$(ls "$build"/package/pelluxupdate_*.deb)
+fi
 echo "package: $deb"
 
 fail() {
@@ -53,6 +60,13 @@ echo "installed: $version"
 expected="PelluxUpdateV3 $(dpkg-deb -f "$deb" Version)"
 case "$version" in "$expected" | "$expected (git "*) ;; *) fail "--version said '$version'" ;; esac
 [[ $(/usr/bin/FlashLoader --help) == "PUpdate UART Flash Loader"* ]] || fail "FlashLoader --help"
+# From a folder without maps the installed flash loader takes the package's
+# (no port is open, so the activation after the map fails).
+logs=$(mktemp -d)
+activation=$(cd / && PUPDATE_LOG_DIR=$logs /usr/bin/FlashLoader -i STM32_High-density_256K \
+  </dev/null 2>&1 || true)
+rm -rf "$logs"
+grep -q 'Activating device' <<<"$activation" || fail "FlashLoader did not find its map: $activation"
 [[ $(/usr/bin/pupdate-server --version) == "pupdate-server "* ]] || fail "pupdate-server --version"
 [[ $(/usr/bin/pupdate-sim --version) == "pupdate-sim "* ]] || fail "pupdate-sim --version"
 status=0

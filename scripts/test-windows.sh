@@ -12,10 +12,12 @@ if [ "${PUPDATE_SKIP_WINDOWS:-0}" = 1 ]; then
   exit 0
 fi
 
+# Wine's BCrypt does its ECDSA through GnuTLS; openssl makes the test keys;
+# the console jobs' message boxes need a display.
+packages=(wine64 libgnutls30 openssl xvfb)
 missing=()
-for package in wine64 xvfb; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
@@ -51,15 +53,10 @@ fail() {
   exit 1
 }
 
-# Z:\ is the Linux root in every Wine prefix.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+. scripts/wine-stage.sh
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 echo "== Wine prefix"
-# A server of its own, so that no program's output or Ctrl+C reaches it.
-mkdir -p "$WINEPREFIX"
-setsid "$wineserver" -p </dev/null >/dev/null 2>&1
-timeout 600 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
+make_wine_prefix
 
 # A pseudo-terminal that echoes every byte, as COM9.
 python3 - "$WINEPREFIX/dosdevices/com9" >"$work/echo.log" 2>&1 <<'PY' &
@@ -85,7 +82,72 @@ with open(sys.argv[1], 'w') as f:
         f.write(':10%04X00%s\n' % (i * 16 % 65536, '%02X' % (i % 256) * 16))
 " "$work/tree/NR2/FIRMWARE/NR2_FW.hex"
 echo "New R2 Bender,NR2" >"$work/tree/machlist.txt"
+printf spaced >"$work/tree/NR2/FIRMWARE/NR2 FW v2.hex"
+printf hashed >"$work/tree/NR2/FIRMWARE/fw#2.hex"
+# The list keeps naming only the first file.
+echo NR2_FW.hex >"$work/tree/NR2/FIRMWARE/.filelist"
 "$linux/server/pupdate-server" --root "$work/tree" --port 0 >"$work/server.log" 2>&1 &
+children+=($!)
+
+# Signed update files: a publisher key and a stranger's, made with openssl,
+# and a server whose filesig.php answers from the signatures written here
+# (a file without one gets 404), for every case of the signature check.
+signed=$work/signed
+mkdir -p "$signed/keys/trusted" "$signed/secret" "$signed/tree/NR2/FPGA" "$signed/sigs/NR2/FPGA" \
+  "$signed/local"
+for key in publisher stranger; do
+  openssl ecparam -name prime256v1 -genkey -noout -out "$signed/secret/$key.key" 2>/dev/null
+done
+openssl ec -in "$signed/secret/publisher.key" -pubout -out "$signed/keys/trusted/publisher.pub.pem" \
+  2>/dev/null
+# sign KEY PATH FILE: the base64 DER signature of the signed text of FILE at PATH.
+sign() {
+  printf 'PelluxUpdate signature 1\n%s\n%s\n' "$2" "$(sha256sum <"$3" | cut -d' ' -f1)" \
+    >"$signed/message"
+  openssl dgst -sha256 -sign "$signed/secret/$1.key" -out "$signed/signature.der" "$signed/message"
+  openssl base64 -A -in "$signed/signature.der"
+}
+for name in good tampered otherpath stranger malformed unsigned; do
+  head -c 3000 /dev/urandom >"$signed/tree/NR2/FPGA/$name.bin"
+done
+fpga=$signed/tree/NR2/FPGA
+sign publisher NR2/FPGA/good.bin "$fpga/good.bin" >"$signed/sigs/NR2/FPGA/good.bin.sig"
+sign publisher NR2/FPGA/tampered.bin "$fpga/tampered.bin" >"$signed/sigs/NR2/FPGA/tampered.bin.sig"
+printf 'X' | dd of="$fpga/tampered.bin" bs=1 seek=100 conv=notrunc 2>/dev/null
+sign publisher NR2/FIRMWARE/otherpath.bin "$fpga/otherpath.bin" \
+  >"$signed/sigs/NR2/FPGA/otherpath.bin.sig"
+sign stranger NR2/FPGA/stranger.bin "$fpga/stranger.bin" >"$signed/sigs/NR2/FPGA/stranger.bin.sig"
+echo 'not a signature' >"$signed/sigs/NR2/FPGA/malformed.bin.sig"
+# Files from disk, with their signatures beside them.
+cp "$fpga/good.bin" "$fpga/tampered.bin" "$signed/local/"
+cp "$signed/sigs/NR2/FPGA/good.bin.sig" "$signed/sigs/NR2/FPGA/tampered.bin.sig" "$signed/local/"
+python3 - "$signed" >"$work/signed-server.log" 2>&1 <<'PY' &
+import hashlib, http.server, os, sys, urllib.parse
+root = sys.argv[1]
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        path, _, query = self.path.partition('?')
+        value = urllib.parse.parse_qs(query).get('FilePath', [''])[0]
+        body = None
+        if path == '/filelist.php':
+            folder = os.path.join(root, 'tree', urllib.parse.parse_qs(query)['MachineName'][0])
+            body = ('FileList\n' + ''.join(n + '\n' for n in sorted(os.listdir(folder)))).encode()
+        elif path == '/filemd5.php':
+            body = hashlib.md5(open(os.path.join(root, 'tree', value), 'rb').read()).hexdigest().encode()
+        elif path == '/filesig.php':
+            sig = os.path.join(root, 'sigs', value + '.sig')
+            body = open(sig, 'rb').read() if os.path.exists(sig) else None
+        elif os.path.isfile(os.path.join(root, 'tree', path.lstrip('/'))):
+            body = open(os.path.join(root, 'tree', path.lstrip('/')), 'rb').read()
+        self.send_response(200 if body is not None else 404)
+        body = body if body is not None else b'not found'
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+print('Serving on http://127.0.0.1:%d/' % server.server_address[1], flush=True)
+server.serve_forever()
+PY
 children+=($!)
 
 # Packages made by other ZIP writers.
@@ -118,6 +180,16 @@ archive('attributes.zip', [
 ])
 archive('traversal.zip', [('..\\..\\Windows\\x.dll', b'1', 0, 0x20), ('C:\\temp\\a.txt', b'2', 0, 0x20),
                           ('sub/../../up.txt', b'3', 3, 0o100644 << 16)])
+archive('readonly-cfg.zip', [('CFG/readonly.cfg', b'package default', 0, 0x21),
+                             ('CFG/plain.cfg', b'p', 0, 0x20), ('Fabro.exe', b'new', 0, 0x20)])
+with zipfile.ZipFile(out + '/readonly-damaged.zip', 'w') as z:
+    info = zipfile.ZipInfo('CFG/readonly.cfg', date_time=(2020, 1, 2, 3, 4, 6))
+    info.create_system, info.external_attr = 0, 0x21
+    z.writestr(info, b'package default')
+    z.writestr(zipfile.ZipInfo('later.txt'), b'later item data')
+data = bytearray(open(out + '/readonly-damaged.zip', 'rb').read())
+data[data.find(b'later item data')] ^= 0x20
+open(out + '/readonly-damaged.zip', 'wb').write(data)
 with zipfile.ZipFile(out + '/damaged.zip', 'w') as z:
     z.writestr('first.txt', b'first')
     z.writestr(zipfile.ZipInfo('second.txt'), b'second item')
@@ -132,34 +204,35 @@ for _ in $(seq 100); do
 done
 server_url=$(sed -n 's|^Serving .* on \(http://[^ ]*\)$|\1|p' "$work/server.log")
 [ -n "$server_url" ] || fail "the update server did not start: $(cat "$work/server.log")"
+for _ in $(seq 100); do
+  grep -q '^Serving' "$work/signed-server.log" 2>/dev/null && break
+  sleep 0.2
+done
+signed_url=$(sed -n 's|^Serving on \(http://[^ ]*\)$|\1|p' "$work/signed-server.log")
+[ -n "$signed_url" ] || fail "the signature server did not start: $(cat "$work/signed-server.log")"
 
 echo "== Core tests under Wine"
 PUPDATE_TEST_SERVER_URL=$server_url PUPDATE_TEST_SERVER_TREE=$(winpath "$work/tree") \
   PUPDATE_TEST_ARCHIVES=$(winpath "$archives") \
+  PUPDATE_TEST_SIGNED_URL=$signed_url PUPDATE_TEST_TRUSTED_KEYS=$(winpath "$signed/keys/trusted") \
+  PUPDATE_TEST_SIGNED_LOCAL=$(winpath "$signed/local") \
   timeout 900 "$wine" "$windows/tests/windows/pupdate_windows_tests.exe" --gtest_brief=1 \
   || fail "core tests failed under Wine"
 
 
 echo "== Jobs end to end against pupdate-sim"
-"$linux/sim/pupdate-sim" --server --port-map-file "$work/portmap" --content "$work/content" \
-  >"$work/sim.log" 2>&1 &
-sim=$!
-children+=($sim)
-for _ in $(seq 150); do
-  [ -s "$work/portmap" ] && grep -q '^PUPDATE_SERVER_URL=' "$work/sim.log" && break
-  sleep 0.2
-done
-[ -s "$work/portmap" ] || fail "pupdate-sim did not start: $(cat "$work/sim.log")"
-IFS=, read -ra entries <"$work/portmap"
-for entry in "${entries[@]}"; do
-  name=${entry%%=*}
-  ln -sfn "${entry#*=}" "$WINEPREFIX/dosdevices/${name,,}"
-done
-sim_url=$(sed -n 's/^PUPDATE_SERVER_URL=//p' "$work/sim.log")
+start_sim_in_prefix
 unset PUPDATE_PORT_MAP
 
 run=$work/run
 mkdir -p "$run"
+# The sim signs its content with a key of its own: the jobs trust it from
+# the "keys" folder beside the program, where a Windows installation keeps it.
+sim_keys=$(sed -n 's/^PUPDATE_TRUSTED_KEYS=//p' "$work/sim.log")
+[ -d "$sim_keys" ] || fail "pupdate-sim named no trusted key folder: $(cat "$work/sim.log")"
+mkdir -p "$run/keys"
+cp "$sim_keys"/*.pem "$run/keys/"
+unset PUPDATE_TRUSTED_KEYS
 # Runs the Windows program under a job name, as the machine's PC application does.
 job() {
   local name=$1
@@ -173,32 +246,9 @@ job() {
     cat "$work/$name.out" >&2
     fail "$name ended with status $status, not Complete"
   fi
+  tr -d '\r' <"$work/$name.out" | grep -q '^Signature check success (publisher key ' \
+    || { cat "$work/$name.out" >&2; fail "$name did not check the publisher's signature"; }
   echo "$name: Complete"
-}
-# Asks the twins for their report (the flash, the FPGA store, the servo
-# drive's parameters; the servo line comes last) and prints the line of
-# `what` from it.
-twin_report() {
-  local what=$1 before
-  before=$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)
-  kill -USR1 "$sim"
-  for _ in $(seq 100); do
-    [ "$(grep -c '^\[.*\] servo drive holds ' "$work/sim.log" || true)" -gt "$before" ] && break
-    sleep 0.1
-  done
-  grep "^\[.*\] $what" "$work/sim.log" | tail -n 1
-}
-flash_report() { twin_report 'flash '; }
-# The boot switch set and the power cycled: the board waits in its ROM bootloader.
-boot_switch() {
-  local before
-  before=$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)
-  kill -USR2 "$sim"
-  for _ in $(seq 100); do
-    [ "$(grep -c 'STM32 bootloader started' "$work/sim.log" || true)" -gt "$before" ] && return
-    sleep 0.1
-  done
-  fail "the board did not enter its bootloader"
 }
 
 job PUpdate-NR2-Firmware-COM3
@@ -290,6 +340,8 @@ exec 7>&-
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 
-. scripts/test-windows-console.sh
+. "$root/scripts/test-windows-dialogs.sh"
+./scripts/test-windows-extend.sh  # the extend setting dialogs, driven under Xvfb
+. "$root/scripts/test-windows-console.sh"
 
 echo "Windows stage passed."

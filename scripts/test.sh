@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (core, programs,
-# dialogs), the Debian package made from it (installed, checked, removed),
+# dialogs), the release made from it (the Debian package and the Windows
+# installer installed, checked, removed),
 # a build of the core tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short run of every fuzz target and the
 # threaded tests under ThreadSanitizer, and the Windows programs under Wine.
@@ -20,7 +21,10 @@ cmake --build build -j"$jobs"
 # virtual machine (PUPDATE_SKIP_WINDOWS=1 skips it in quick local runs).
 ./scripts/test-windows.sh
 
-./scripts/package.sh
+# The release (scripts/release.sh) from those two builds: the Debian package
+# installed, checked and removed; the Windows installer installed, used,
+# upgraded and removed under Wine.
+./scripts/test-release.sh
 
 if [ "${PUPDATE_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPDATE_SANITIZE=ON \

@@ -34,17 +34,21 @@ std::optional<DigestCache::Stamp> DigestCache::StampOf(const fs::path& file) {
                .changed = int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec};
 }
 
+std::optional<DigestCache::Replies> DigestCache::Kept(const fs::path& at,
+                                                      const std::string& signedPath) {
+  const auto stamp = StampOf(at);
+  if (!stamp) return std::nullopt;
+  std::shared_lock lock(mutex_);
+  const auto found = entries_.find(signedPath);
+  if (found == entries_.end() || found->second.stamp != *stamp) return std::nullopt;
+  return found->second.replies;
+}
+
 std::optional<DigestCache::Replies> DigestCache::Of(const fs::path& file,
                                                     const std::string& signedPath) {
+  if (auto kept = Kept(file, signedPath)) return kept;
   const auto before = StampOf(file);
   if (!before) return std::nullopt;
-  {
-    std::shared_lock lock(mutex_);
-    const auto found = entries_.find(signedPath);
-    if (found != entries_.end() && found->second.file == file && found->second.stamp == *before) {
-      return found->second.replies;
-    }
-  }
 
   const auto digests = DigestsOfFile(file);
   if (!digests) return std::nullopt;
@@ -60,8 +64,7 @@ std::optional<DigestCache::Replies> DigestCache::Of(const fs::path& file,
   if (settled && StampOf(file) == before) {
     std::unique_lock lock(mutex_);
     if (entries_.size() >= kMostEntries) entries_.clear();
-    entries_.insert_or_assign(signedPath,
-                              Entry{.file = file, .stamp = *before, .replies = replies});
+    entries_.insert_or_assign(signedPath, Entry{.stamp = *before, .replies = replies});
   }
   return replies;
 }

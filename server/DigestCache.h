@@ -36,6 +36,13 @@ class DigestCache {
   // (<KEY>/<MODE>/<file>); nothing when it cannot be read or signed.
   std::optional<Replies> Of(const std::filesystem::path& file, const std::string& signedPath);
 
+  // The kept replies for `signedPath` when `at` (where that path leads,
+  // links followed, not checked against the tree) is still the very file
+  // they were made for, which was checked then: the same file, whatever
+  // path reaches it, holds nothing the check would refuse. One look at the
+  // file system, where checking the path again takes one per piece.
+  std::optional<Replies> Kept(const std::filesystem::path& at, const std::string& signedPath);
+
  private:
   struct Stamp {
     dev_t device = 0;
@@ -46,7 +53,6 @@ class DigestCache {
     bool operator==(const Stamp&) const = default;
   };
   struct Entry {
-    std::filesystem::path file;
     Stamp stamp;
     Replies replies;
   };

@@ -33,6 +33,25 @@ bool PlaceFile(const fs::path& from, const fs::path& to, std::string& error) {
   return !code;
 }
 
+// nginx hands query values on undecoded: the lists and digests are stored
+// under a path as clients send it, every byte other than letters, digits,
+// '/' and "-._~!$'()*,;:=@" as %XX with upper-case digits.
+std::string AsSentInAQuery(const std::string& path) {
+  static const std::string kKept = "-._~/!$'()*,;:=@";
+  std::string sent;
+  for (unsigned char c : path) {
+    const bool alphanumeric =
+        (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (alphanumeric || kKept.find(static_cast<char>(c)) != std::string::npos) {
+      sent += static_cast<char>(c);
+    } else {
+      static const char kDigits[] = "0123456789ABCDEF";
+      sent += {'%', kDigits[c >> 4], kDigits[c & 15]};
+    }
+  }
+  return sent;
+}
+
 bool IsHidden(const fs::path& relative) {
   for (const fs::path& piece : relative) {
     if (!piece.empty() && piece.string()[0] == '.') return true;
@@ -72,7 +91,8 @@ bool PublishTree(const fs::path& tree, const fs::path& out,
       for (bool standard : {true, false}) {
         const auto reply = server.ListReply(name, standard);
         if (!reply) continue;  // a link that leads outside the tree
-        if (!WriteText(out / "lists" / relative / (standard ? "filelist.txt" : "filelistx.txt"),
+        if (!WriteText(out / "lists" / AsSentInAQuery(name) /
+                           (standard ? "filelist.txt" : "filelistx.txt"),
                        *reply, error)) {
           return false;
         }
@@ -83,14 +103,16 @@ bool PublishTree(const fs::path& tree, const fs::path& out,
         error = "cannot read " + file->path.string();
         return false;
       }
-      if (!WriteText(out / "md5" / (name + ".md5"), digests->md5, error)) return false;
+      if (!WriteText(out / "md5" / (AsSentInAQuery(name) + ".md5"), digests->md5, error))
+        return false;
       if (key) {
         const auto signature = key->Sign(SignedText(file->name, digests->sha256));
         if (!signature) {
           error = "cannot sign " + file->path.string();
           return false;
         }
-        if (!WriteText(out / "sig" / (name + ".sig"), *signature, error)) return false;
+        if (!WriteText(out / "sig" / (AsSentInAQuery(name) + ".sig"), *signature, error))
+          return false;
       }
       if (!PlaceFile(file->path, out / "files" / relative, error)) return false;
     }

@@ -115,7 +115,7 @@ std::optional<std::string> PublisherKey::Sign(const std::string& text) const {
 }
 
 KeyPairFiles KeyPairFilesOf(const std::string& name) {
-  return {.privateKey = name + ".pem", .publicKey = name + ".pub.pem"};
+  return {.privateKey = name + ".key", .publicKey = name + ".pub.pem"};
 }
 
 bool MakeKeyPair(const std::string& name, std::string& error) {

@@ -36,8 +36,10 @@ class PublisherKey {
 
 // The files MakeKeyPair writes for NAME.
 struct KeyPairFiles {
-  std::filesystem::path privateKey;  // NAME.pem, mode 0600
-  std::filesystem::path publicKey;   // NAME.pub.pem, SubjectPublicKeyInfo
+  // NAME.key, PEM, mode 0600: not named *.pem, so that copying the
+  // public keys of a folder into a trusted-keys folder never takes it along.
+  std::filesystem::path privateKey;
+  std::filesystem::path publicKey;  // NAME.pub.pem, SubjectPublicKeyInfo
 };
 KeyPairFiles KeyPairFilesOf(const std::string& name);
 

@@ -25,9 +25,8 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
 
 ServerTree::ServerTree(fs::path root) : root_(std::move(root)) {}
 
-std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::string* name) const {
-  fs::path result = root_;
-  if (name) name->clear();
+std::optional<std::string> ServerTree::PlainPath(const std::string& relative) {
+  std::string path;
   size_t start = 0;
   while (start <= relative.size()) {
     size_t end = relative.find('/', start);
@@ -36,9 +35,15 @@ std::optional<fs::path> ServerTree::Resolve(const std::string& relative, std::st
     start = end + 1;
     if (piece.empty() || piece == ".") continue;  // "//KEY/..." and "./ETC"
     if (!IsPlainPiece(piece)) return std::nullopt;
-    result /= piece;
-    if (name) *name += (name->empty() ? "" : "/") + piece;
+    path += (path.empty() ? "" : "/") + piece;
   }
+  return path;
+}
+
+std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
+  const auto plain = PlainPath(relative);
+  if (!plain) return std::nullopt;
+  const fs::path result = plain->empty() ? root_ : root_ / *plain;
   // Links inside the tree must not lead out of it either.
   std::error_code error;
   const fs::path realRoot = fs::canonical(root_, error);
@@ -113,12 +118,15 @@ std::optional<std::string> ServerTree::ListReply(const std::string& relative,
   return reply;
 }
 
-std::optional<ServerTree::DataFile> ServerTree::QueriedFile(const std::string& relative) const {
+std::optional<std::string> ServerTree::QueriedName(const std::string& relative) {
   if (!IsRelativeQueryPath(relative)) return std::nullopt;
-  DataFile file;
-  auto path = Resolve(relative, &file.name);
+  return PlainPath(relative);
+}
+
+std::optional<ServerTree::DataFile> ServerTree::QueriedFile(const std::string& relative) const {
+  auto name = QueriedName(relative);
+  auto path = name ? Resolve(*name) : std::nullopt;
   std::error_code error;
   if (!path || !fs::is_regular_file(*path, error)) return std::nullopt;
-  file.path = std::move(*path);
-  return file;
+  return DataFile{.path = std::move(*path), .name = std::move(*name)};
 }

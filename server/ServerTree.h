@@ -37,14 +37,19 @@ class ServerTree {
     std::string name;
   };
   std::optional<DataFile> QueriedFile(const std::string& relative) const;
+  // The name alone, without looking at the tree: nothing for a value that
+  // names no data file (absolute, empty, a hidden or a parent piece).
+  static std::optional<std::string> QueriedName(const std::string& relative);
 
   // Names of a folder in list order (without the header).
   static std::vector<std::string> ListedNames(const std::filesystem::path& folder,
                                               bool standardList);
 
  private:
-  std::optional<std::filesystem::path> Resolve(const std::string& relative,
-                                               std::string* name = nullptr) const;
+  // A client's relative path with "." and empty pieces dropped; nothing when
+  // a piece is hidden, a parent step or holds a backslash or control byte.
+  static std::optional<std::string> PlainPath(const std::string& relative);
+  std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
 
   std::filesystem::path root_;
 };

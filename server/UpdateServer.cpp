@@ -1,6 +1,8 @@
 #include "UpdateServer.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <chrono>
@@ -59,6 +61,14 @@ UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log,
       http_(std::make_unique<httplib::Server>()) {
   // Short keep-alive so Stop never waits long for an idle client.
   http_->set_keep_alive_timeout(1);
+  // One request per connection, as the program's downloads make them, and
+  // the reply held back (TCP_CORK, which accepted sockets inherit) until the
+  // connection is shut: the library writes the header and the body with a
+  // send each, and on its own every send left as a packet of its own. As
+  // one packet with the end of the connection a small reply costs the
+  // server about a fifth less time (measured with bench/). Cork alone would
+  // hold a reply's last piece back for 200 ms on a connection kept open.
+  http_->set_keep_alive_max_count(1);
   // The library listens with a queue of 5 connections: with more clients
   // connecting at once the kernel drops their requests, and they retry only
   // after a second or more. The listening socket is noted here (these
@@ -68,6 +78,7 @@ UpdateServer::UpdateServer(std::filesystem::path root, RequestLog log,
   http_->set_socket_options([this](socket_t socket) {
     int on = 1;
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
     listenSocket_ = socket;  // the last one made is the one that was bound
   });
   http_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
@@ -129,8 +140,14 @@ void UpdateServer::Handle(const httplib::Request& request, httplib::Response& re
     }
   } else if (path == "/filemd5.php" || (path == "/filesig.php" && digests_.Signs())) {
     const auto value = QueryValue(query, "FilePath");
-    const auto file = value ? tree_.QueriedFile(*value) : std::nullopt;
-    if (const auto replies = file ? digests_.Of(file->path, file->name) : std::nullopt) {
+    const auto name = value ? ServerTree::QueriedName(*value) : std::nullopt;
+    auto replies =
+        name && !name->empty() ? digests_.Kept(tree_.Root() / *name, *name) : std::nullopt;
+    if (!replies) {
+      const auto file = value ? tree_.QueriedFile(*value) : std::nullopt;
+      if (file) replies = digests_.Of(file->path, file->name);
+    }
+    if (replies) {
       text = path == "/filemd5.php" ? replies->md5 : replies->signature;
     }
   } else if (auto file = tree_.File(path)) {

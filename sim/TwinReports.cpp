@@ -33,3 +33,11 @@ std::string ServoParametersLine(const std::map<std::string, std::string>& parame
   }
   return line + (tuningStarted ? "; auto-tuning started" : "; auto-tuning not started");
 }
+
+std::string ExtendSettingsLine(const std::vector<std::string>& punchPositions,
+                               const std::string* pressSpeed) {
+  std::string line = "board extend settings: punch positions";
+  for (const std::string& position : punchPositions) line += " " + position;
+  if (pressSpeed != nullptr) line += "; press speed " + *pressSpeed;
+  return line;
+}

@@ -17,3 +17,9 @@ std::string FpgaComparisonLine(const std::string& imageName, const std::vector<u
 // "servo drive holds 2 parameters: P0-01=2 P1-02=100; auto-tuning started".
 std::string ServoParametersLine(const std::map<std::string, std::string>& parameters,
                                 bool tuningStarted);
+
+// The board's extend settings as one line: "board extend settings: punch
+// positions 100.5 200.5 ...; press speed 120.000000" (no press speed on a
+// board that keeps none).
+std::string ExtendSettingsLine(const std::vector<std::string>& punchPositions,
+                               const std::string* pressSpeed);

@@ -174,6 +174,12 @@ std::string VirtualMachine::CompareFpga(const std::string& imageName,
                             VirtualControlBoard::kFpgaBlockSize);
 }
 
+std::string VirtualMachine::ExtendSettings() const {
+  const std::string speed = devices_->commands->PressSpeed();
+  return ExtendSettingsLine(devices_->commands->PunchPositions(),
+                            options_.r1psBoard ? nullptr : &speed);
+}
+
 std::string VirtualMachine::ServoParameters() const {
   return ServoParametersLine(devices_->servo->Parameters(), devices_->servo->TuningStarted());
 }

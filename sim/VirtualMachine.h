@@ -75,6 +75,8 @@ class VirtualMachine {
                            const std::vector<uint8_t>& image) const;
   // One line saying whether the board's FPGA store holds `image`.
   std::string CompareFpga(const std::string& imageName, const std::vector<uint8_t>& image) const;
+  // The control board's punch positions (and press speed) as one line.
+  std::string ExtendSettings() const;
   // The servo drive's parameter table as one line.
   std::string ServoParameters() const;
 

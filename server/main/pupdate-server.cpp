@@ -39,7 +39,7 @@ constexpr char kDetails[] =
     "                    sign every data file with this private key (ECDSA P-256)\n"
     "  --publish TREE OUT\n"
     "                    write TREE as static files for nginx into OUT and exit\n"
-    "  --make-key NAME   write a new key pair: NAME.pem (private, mode 0600) and\n"
+    "  --make-key NAME   write a new key pair: NAME.key (private, mode 0600) and\n"
     "                    NAME.pub.pem (public, for the trusted-keys folder)\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print the version and exit\n"

@@ -246,7 +246,8 @@ int main(int argc, char** argv) {
   }
   const std::string pid = std::to_string(::getpid());
   printer.Plain("Send SIGUSR1 (kill -USR1 " + pid +
-                ") for a report of the flash, the FPGA store and the servo drive's parameters.");
+                ") for a report of the flash, the FPGA store, the board's extend settings and "
+                "the servo drive's parameters.");
   printer.Plain("Send SIGUSR2 (kill -USR2 " + pid +
                 ") to set the board's boot switch and cycle its power (Initialize and F4 jobs).");
   printer.Plain("Send SIGPWR (kill -PWR " + pid +
@@ -268,6 +269,7 @@ int main(int argc, char** argv) {
     if (what == "f" || what == "flash") {
       printer.Line(machine.CompareFlash(firmwareName, content.firmwareAddress, content.firmware));
       printer.Line(machine.CompareFpga(fpgaName, content.fpgaImage));
+      printer.Line(machine.ExtendSettings());
       printer.Line(machine.ServoParameters());
     } else if (what == "b" || what == "boot") {
       machine.Board().EnterBootloaderByBootSwitch();

@@ -23,11 +23,23 @@ std::string DownloadListSpec(const std::string& upperKey, const std::string& mod
 std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode,
                             const std::string& fileName);
 
+// Where the files go when the folder beside the program cannot be written
+// (an installed program): $XDG_DATA_HOME/PelluxUpdate/Downloads (by default
+// ~/.local/share/...), %LOCALAPPDATA%\PelluxUpdate\Downloads on Windows.
+// Empty when neither can be known.
+std::filesystem::path UserDownloadsFolder();
+
 // Fetches every file the server lists for the machine into
-// <programFolder>/<KEY>/<mode>/, writing its lines to `console`, and waits
-// for a key at the end. Unsafe names are refused one by one. False when
-// `cancel` was cancelled or the machine's folder name is unusable.
+// <programFolder>/<KEY>/<mode>/ (or the same below UserDownloadsFolder()),
+// writing its lines to `console`, and waits for a key at the end. Unsafe
+// names are refused one by one. False when a file could not be fetched, when
+// `cancel` was cancelled, or when no folder can take the files.
 bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::string& upperKey,
                          const CancelToken& cancel, JobConsole& console);
+
+// Download Online Files as the dialogs run it: in a job console of its own,
+// which the body's own "press enter" prompt ends.
+bool DownloadOnlineFilesInConsole(const std::filesystem::path& programFolder,
+                                  const std::string& upperKey);
 
 }  // namespace pellux

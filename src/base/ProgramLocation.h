@@ -22,4 +22,10 @@ std::string ProgramFileName(const char* firstToken);
 // $HOME/Fabro elsewhere (the user database's home when HOME is unset).
 std::filesystem::path DefaultApplicationDirectory();
 
+// The folder the dialog works in, for its jobs' temporary files: the user's
+// own %LOCALAPPDATA%\PelluxUpdate on Windows, where a program is often
+// started in a folder its user cannot write (the install folder, System32);
+// empty elsewhere (the current folder, as started).
+std::filesystem::path DialogWorkFolder();
+
 }  // namespace pellux

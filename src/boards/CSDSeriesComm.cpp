@@ -12,23 +12,47 @@ constexpr uint8_t kStx = 0x02;
 constexpr uint8_t kEtx = 0x03;
 constexpr uint8_t kAcknowledge = 0x06;
 
-const char* AnswerText(uint8_t answer) {
-  switch (answer) {
-    case kAcknowledge:
-      return "-> Success.\r\n";
-    case 0x15:
-      return "Checksum Error\r\n";
-    case 0x18:
-      return "Command Cancel\r\n";
-    case 0x1D:
-      return "Servo is on\r\n";
-    case 0x1E:
-      return "Setting range over\r\n";
-    case 0x1F:
-      return "Wrong command.\r\n";
-    default:
-      return nullptr;
+struct DriveAnswer {
+  uint8_t byte;
+  const char* text;    // printed as it comes
+  const char* advice;  // when the drive then says nothing more
+};
+
+constexpr DriveAnswer kAnswers[] = {
+    {.byte = kAcknowledge, .text = "-> Success.\r\n", .advice = ""},
+    {.byte = 0x15,
+     .text = "Checksum Error\r\n",
+     .advice = "the command arrived damaged: check the cable"},
+    {.byte = 0x18,
+     .text = "Command Cancel\r\n",
+     .advice = "the drive cancelled the command: check the drive's display for an alarm"},
+    {.byte = 0x1D,
+     .text = "Servo is on\r\n",
+     .advice = "turn the servo off (the drive's servo-on input)"},
+    {.byte = 0x1E,
+     .text = "Setting range over\r\n",
+     .advice = "the value is outside the parameter's range: correct it in the setting file"},
+    {.byte = 0x1F,
+     .text = "Wrong command.\r\n",
+     .advice = "the drive does not know this parameter: check its name in the setting file"},
+};
+
+const DriveAnswer* FindAnswer(uint8_t byte) {
+  for (const DriveAnswer& answer : kAnswers) {
+    if (answer.byte == byte) return &answer;
   }
+  return nullptr;
+}
+
+// The drive answered with an error and then fell silent: its answer, not
+// the cable, is the likely cause.
+std::string ErrorThenSilenceMessage(const DriveAnswer& answer, const std::string& port,
+                                    const std::string& sent) {
+  std::string text = answer.text;
+  text.resize(text.find_last_not_of("\r\n") + 1);
+  return "The servo drive on " + port + " answered \"" + text + "\" to " + sent +
+         " and then nothing more within " + std::to_string(kAnswerTimeoutSeconds) +
+         " s: " + answer.advice + ", then run the job again.\r\n";
 }
 
 }  // namespace
@@ -58,6 +82,7 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
   for (const char c : BuildDriveFrame(command, operand1, operand2)) {
     WriteByte(static_cast<uint8_t>(c));
   }
+  const DriveAnswer* lastError = nullptr;
   for (;;) {
     uint8_t answer = 0;
     {
@@ -71,19 +96,28 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
       if (!answered) {
         hold.unlock();
         if (Cancellation().IsCancelled()) return false;
+        const std::string sent =
+            command + " " + operand1 + (operand2.empty() ? "" : "=" + operand2);
         console_.Write("\r\n");
-        console_.Write(LineLost()
-                           ? LineHungUpMessage(PortDescription())
-                           : NoAnswerMessage("the servo drive", PortDescription(),
-                                             "its acknowledgement of " + command + " " + operand1));
+        if (LineLost()) {
+          console_.Write(LineHungUpMessage(PortDescription()));
+        } else if (lastError != nullptr) {
+          console_.Write(ErrorThenSilenceMessage(*lastError, PortDescription(), sent));
+        } else {
+          console_.Write(NoAnswerMessage("the servo drive", PortDescription(),
+                                         "its acknowledgement of " + sent));
+        }
         return false;
       }
       answer = lastByte_;
       lastByte_ = 0;
     }
     // Other bytes are line noise or echoes: skipped silently.
-    if (const char* text = AnswerText(answer)) console_.Write(text);
+    const DriveAnswer* known = FindAnswer(answer);
+    if (known == nullptr) continue;
+    console_.Write(known->text);
     if (answer == kAcknowledge) return true;
+    lastError = known;
   }
 }
 

@@ -102,17 +102,26 @@ std::string ImitationComm::FindProblem(const std::vector<size_t>& oddRecords,
   if (!oddRecords.empty()) {
     return "record " + RecordList(oddRecords) + " holds an odd number of data bytes";
   }
-  if (masterRecords_.size() != slaveRecords_.size() + 1) {
+  // A recording ends with the master's last message, or with the reply to it.
+  if (masterRecords_.size() != slaveRecords_.size() + 1 &&
+      masterRecords_.size() != slaveRecords_.size()) {
     return "it holds " + std::to_string(masterRecords_.size()) + " master and " +
            std::to_string(slaveRecords_.size()) +
-           " slave records; a replay needs one master record more than slave records";
+           " slave records; a replay needs as many master records as slave records, or one more";
   }
   return {};
 }
 
 void ImitationComm::SendNextMaster() {
   std::lock_guard hold(lock_);
-  if (masterDone_ || nextMaster_ >= masterRecords_.size()) return;
+  if (masterDone_ || nextMaster_ >= masterRecords_.size()) {
+    // A recording that ends with a reply is done once that reply is counted.
+    if (masterDone_ && currentSlave_ >= slaveRecords_.size() && !slaveDone_) {
+      slaveDone_ = true;
+      progressed_.notify_all();
+    }
+    return;
+  }
   const std::vector<uint8_t>& record = masterRecords_[nextMaster_++];
 
   // The whole record, pauses included, goes out under the lock, so replies

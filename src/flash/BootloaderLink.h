@@ -90,6 +90,8 @@ class BootloaderLink {
   // After a failed operation: one line when the line hung up or the target
   // went quiet (naming the port), empty otherwise.
   std::string lineProblemText() const;
+  // After a failed operation: the line hung up (nothing more can reach the target).
+  bool lineHungUp() const { return port_.LastProblem() == CRS232::LineProblem::HungUp; }
   // After openPort failed: one line naming the port, the device and the reason.
   const std::string& openFailureText() const { return port_.OpenFailure(); }
 

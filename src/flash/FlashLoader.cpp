@@ -141,6 +141,23 @@ std::string ProgramDirectory() {
   return exe.parent_path().string() + "/";
 }
 
+// The map of device `name`: the current folder's first (a job writes its map
+// there), then the maps shipped with the program, beside it (the Windows
+// install folder, the portable folder) or in the data folder of an install
+// under a prefix (<prefix>/bin/FlashLoader, <prefix>/share/pelluxupdate/maps).
+std::string DeviceMapPath(const std::string& name) {
+  const std::string file = name + ".map";
+  const std::string current = "./" + file;
+  std::error_code error;
+  if (std::filesystem::is_regular_file(current, error)) return current;
+  const std::string program = ProgramDirectory();
+  for (const std::string& candidate :
+       {program + file, program + "../share/pelluxupdate/maps/" + file}) {
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  }
+  return current;
+}
+
 // Hands the link a run's token for as long as the run lasts.
 class LinkCancellation {
  public:
@@ -181,7 +198,12 @@ class FlashLoaderRun {
   // goes on.
   void ResultLine(const char* text, bool ok);
   void TransferLine(const char* text, size_t index, uint32_t address, uint32_t size, bool ok);
+  // Closes the port and, unless the job was stopped or the line hung up,
+  // waits for a key.
   Outcome Fail();
+  // After a failed transfer: prints why when the target went quiet or the
+  // line hung up; false when neither happened.
+  bool ShowLineProblem();
   Outcome BadParameter(const std::string& text);
   Outcome Connect(const std::vector<SubOption>& subs);
   Outcome SetLine(const std::string& option, const std::vector<std::string>& args);
@@ -214,6 +236,7 @@ class FlashLoaderRun {
   // Position of the first text after the option being executed.
   size_t next_ = 1;
   bool stepFailed_ = false;
+  bool lineProblemShown_ = false;
   // Settings, at their defaults.
   int portNumber_ = 1;
   std::string portName_;
@@ -257,10 +280,21 @@ void FlashLoaderRun::TransferLine(const char* text, size_t index, uint32_t addre
 }
 
 Outcome FlashLoaderRun::Fail() {
+  const bool hungUp = link_.isPortOpen() && link_.lineHungUp();
+  if (hungUp && !lineProblemShown_) console_.Write(link_.lineProblemText());
   ClosePortIfOpen();
-  // A stopped job has nobody to wait for.
-  if (!cancel_.IsCancelled()) PressAnyKey();
+  // A stopped job has nobody to wait for, a line that hung up nothing to
+  // wait for: the job ends at once.
+  if (!cancel_.IsCancelled() && !hungUp) PressAnyKey();
   return Outcome::Failed;
+}
+
+bool FlashLoaderRun::ShowLineProblem() {
+  const std::string problem = link_.lineProblemText();
+  if (problem.empty()) return false;
+  console_.Write(problem);
+  lineProblemShown_ = true;
+  return true;
 }
 
 Outcome FlashLoaderRun::BadParameter(const std::string& text) {
@@ -380,7 +414,7 @@ Outcome FlashLoaderRun::SetLine(const std::string& option, const std::vector<std
 }
 
 Outcome FlashLoaderRun::Activate(const std::string& name) {
-  const std::string path = "./" + name + ".map";
+  const std::string path = DeviceMapPath(name);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
     console_.Printf("This version is not intended to support the <%s> target\n", name.c_str());
@@ -411,6 +445,11 @@ Outcome FlashLoaderRun::Activate(const std::string& name) {
 
   const uint8_t synced = link_.initBootloader();
   if (synced != linkresult::kOk && cancel_.IsCancelled()) return Fail();
+  // No reset of the target helps a line that hung up: no restart prompt.
+  if (synced != linkresult::kOk && link_.lineHungUp()) {
+    ResultLine("Activating device", false);
+    return Fail();
+  }
   if (synced != linkresult::kOk) {
     ResultLine("Activating device", false);
     if (synced == linkresult::kUnknownSync) {
@@ -644,13 +683,11 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
   for (size_t index = 0; index < image->elements.size(); ++index) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.download(element.address, element.data, optimise_) == linkresult::kOk;
-    TransferLine("downloading", index, element.address, element.size, ok);
+    // A stopped transfer is no failed one: the job says it was cancelled.
     if (!ok && cancel_.IsCancelled()) return Fail();
+    TransferLine("downloading", index, element.address, element.size, ok);
     // A silent target or a dead line is no matter of protection.
-    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
-      console_.Write(problem);
-      return Fail();
-    }
+    if (!ok && ShowLineProblem()) return Fail();
     if (!ok) {
       ResultLine("The flash may be read protected; use -p --drp to disable write protection.",
                  false);
@@ -662,12 +699,9 @@ Outcome FlashLoaderRun::Download(const std::vector<SubOption>& subs) {
   for (size_t index = 0; index < image->elements.size(); ++index) {
     const ImageElement& element = image->elements[index];
     const bool ok = link_.verify(element.address, element.data, optimise_) == linkresult::kOk;
-    TransferLine("verifying", index, element.address, element.size, ok);
     if (!ok && cancel_.IsCancelled()) return Fail();
-    if (const std::string problem = ok ? "" : link_.lineProblemText(); !problem.empty()) {
-      console_.Write(problem);
-      return Fail();
-    }
+    TransferLine("verifying", index, element.address, element.size, ok);
+    if (!ok && ShowLineProblem()) return Fail();
     if (!ok) {
       ResultLine("some pages may be write protected; use -p --dwp to disable write protection.",
                  false);

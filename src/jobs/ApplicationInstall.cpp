@@ -1,9 +1,12 @@
 #include "jobs/ApplicationInstall.h"
 
 #include <system_error>
+#include <vector>
 
+#include "base/AsciiCase.h"
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
+#include "jobs/FolderTree.h"
 #include "jobs/InstallLocation.h"
 #include "jobs/ZipArchive.h"
 
@@ -12,8 +15,20 @@ namespace pellux {
 namespace fs = std::filesystem;
 
 namespace {
-// Machine-specific folders that survive an install.
+// Machine-specific folders that survive an install, in any case: packages
+// and installations come from Windows, which does not care about case.
 constexpr const char* kKeptFolders[] = {"CFG", "EL"};
+
+// The entries of `folder` named `name` in any case.
+std::vector<fs::path> EntriesNamed(const fs::path& folder, const char* name) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    if (EqualsIgnoringAsciiCase(it->path().filename().string(), name)) found.push_back(it->path());
+  }
+  return found;
+}
 
 bool Exists(const fs::path& path) {
   std::error_code ignored;
@@ -109,22 +124,26 @@ class Installation {
     return true;
   }
 
-  // The previous installation's CFG and EL replace the package's own. A
-  // folder the previous installation did not have leaves the package's in place.
+  // The previous installation's CFG and EL replace the package's own, under
+  // the name the previous installation gave them. A folder the previous
+  // installation did not have leaves the package's in place.
   bool RestoreKeptFolders() {
     if (backup_.empty()) return true;
     for (const char* folder : kKeptFolders) {
+      std::vector<fs::path> kept;
       std::error_code ec;
-      const fs::path source = backup_ / folder;
-      if (!fs::is_directory(source, ec)) continue;
-      const fs::path destination = directory_ / folder;
-      fs::remove_all(destination, ec);
-      if (!ec) {
-        fs::copy(source, destination, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
-                 ec);
+      for (const fs::path& old : EntriesNamed(backup_, folder)) {
+        if (fs::is_directory(old, ec)) kept.push_back(old);
+      }
+      if (kept.empty()) continue;
+      for (const fs::path& packaged : EntriesNamed(directory_, folder)) {
+        if (!RemoveFolderTree(packaged, ec)) break;
+      }
+      for (size_t i = 0; i < kept.size() && !ec; ++i) {
+        CopyFolderTree(kept[i], directory_ / kept[i].filename(), ec);
       }
       if (ec) {
-        console_.Printf("\r\nCannot put back %s from %s: %s.\r\n", folder, backup_.c_str(),
+        console_.Printf("\r\nCannot put back %s from %s: %s.\r\n", folder, backup_.string().c_str(),
                         ec.message().c_str());
         return false;
       }
@@ -135,7 +154,7 @@ class Installation {
   // Removes what this install wrote and moves the previous installation back.
   void Undo() {
     std::error_code ec;
-    if (created_) fs::remove_all(directory_, ec);
+    if (created_) RemoveFolderTree(directory_, ec);
     if (ec) {
       console_.Printf("The partly installed application remains in %s.\r\n", directory_.c_str());
     }

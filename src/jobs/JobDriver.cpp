@@ -10,6 +10,7 @@
 #include "jobs/ModeTable.h"
 #include "jobs/UpdateStep.h"
 #include "net/HttpDownload.h"
+#include "net/PublisherSignature.h"
 #include "net/ServerFiles.h"
 
 namespace pellux {
@@ -19,6 +20,21 @@ namespace {
 void DeleteJobFile(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
+}
+
+// Names a local job's file with its size and MD5, so that its log tells
+// which file went to the machine.
+void DescribeLocalFile(const std::string& path, JobConsole& console) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  const std::string md5 = error ? std::string() : Md5OfFile(path);
+  if (error || md5.empty()) {
+    const std::string why = error ? error.message() : "it cannot be opened";
+    console.Printf("Local file: %s cannot be read (%s).\r\n", path.c_str(), why.c_str());
+    return;
+  }
+  console.Printf("Local file: %s, %llu bytes, MD5 %s\r\n", path.c_str(),
+                 static_cast<unsigned long long>(size), md5.c_str());
 }
 
 // Downloads the list, picks or checks the file, downloads and verifies it.
@@ -67,7 +83,20 @@ bool FetchOnlineFile(const JobSpec& job, int argc, const char* const* argv, std:
     if (cancel.IsCancelled()) return false;
     console.Write("Data file download failed.\r\n");
   }
-  return CheckMd5(file, Md5Url(job.machine, job.listMode, file), cancel, console);
+  if (!CheckMd5(file, Md5Url(job.machine, job.listMode, file), cancel, console)) return false;
+  if (!CheckServerSignature(file, ServerFilePath(job.machine, job.listMode, file),
+                            SignatureUrl(job.machine, job.listMode, file), cancel, console)) {
+    // Never left where a later job or a person could take it for checked.
+    DeleteJobFile(file);
+    return false;
+  }
+  return true;
+}
+
+// The name of a local file without its folders (either separator).
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 }  // namespace
 
@@ -92,6 +121,11 @@ bool RunJob(int argc, const char* const* argv, const CancelToken& cancel, JobCon
   std::string file;
   if (local) {
     file = argv[1] != nullptr ? argv[1] : "";
+    DescribeLocalFile(file, console);
+    if (!CheckLocalSignature(file, ServerFilePath(job.machine, job.listMode, FileNameOf(file)),
+                             console)) {
+      return false;
+    }
   } else if (!FetchOnlineFile(job, argc, argv, file, cancel, console)) {
     // A stopped job leaves nothing behind; a file that failed its check stays.
     if (cancel.IsCancelled() && !file.empty()) DeleteJobFile(file);

@@ -81,19 +81,4 @@ ModeTable InstallModeTable(ModeTable table) {
   return previous;
 }
 
-const std::vector<ExtendSettingRow>& ExtendSettingModels() {
-  static const std::vector<ExtendSettingRow> models = {
-      {"New R2 Bender", ExtendSettingModel::NewR2Bender},
-      {"R1 Bender with Puncher Selector", ExtendSettingModel::R1BenderWithPuncherSelector},
-  };
-  return models;
-}
-
-ExtendSettingModel ExtendSettingModelOf(const std::string& machineText) {
-  for (const ExtendSettingRow& row : ExtendSettingModels()) {
-    if (row.machineText == machineText) return row.model;
-  }
-  return ExtendSettingModel::None;
-}
-
 }  // namespace pellux

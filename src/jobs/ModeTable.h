@@ -44,13 +44,4 @@ ModeTable CurrentModes();
 // replaced. An empty table puts the program's own back.
 ModeTable InstallModeTable(ModeTable table);
 
-// Machine models with an extend setting dialog, chosen by display name.
-enum class ExtendSettingModel { None, NewR2Bender, R1BenderWithPuncherSelector };
-struct ExtendSettingRow {
-  std::string machineText;
-  ExtendSettingModel model;
-};
-const std::vector<ExtendSettingRow>& ExtendSettingModels();
-ExtendSettingModel ExtendSettingModelOf(const std::string& machineText);
-
 }  // namespace pellux

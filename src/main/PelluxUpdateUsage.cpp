@@ -26,7 +26,9 @@ constexpr char kEnvironmentPaths[] =
     "  PUPDATE_PORT_MAP     port aliases, such as COM3=\\\\.\\COM12\n"
     "  PUPDATE_FABRO_DIR    installation folder of Application jobs (C:\\Fabro)\n"
     "  PUPDATE_LOG_DIR      folder of the job logs (default\n"
-    "                       %LOCALAPPDATA%\\PelluxUpdate\\logs)\n";
+    "                       %LOCALAPPDATA%\\PelluxUpdate\\logs)\n"
+    "  PUPDATE_TRUSTED_KEYS folder of trusted publisher keys (*.pem); replaces\n"
+    "                       the keys folder in the program's folder\n";
 #else
 constexpr char kSynopsis[] =
     "Usage: PelluxUpdateV3 [--help | --version]\n"
@@ -46,7 +48,9 @@ constexpr char kEnvironmentPaths[] =
     "  PUPDATE_FABRO_DIR    installation folder of Application jobs ($HOME/Fabro)\n"
     "  PUPDATE_LOG_DIR      folder of the job logs (default\n"
     "                       $XDG_STATE_HOME/PelluxUpdate/logs, that is\n"
-    "                       ~/.local/state/PelluxUpdate/logs)\n";
+    "                       ~/.local/state/PelluxUpdate/logs)\n"
+    "  PUPDATE_TRUSTED_KEYS folder of trusted publisher keys (*.pem); replaces\n"
+    "                       /etc/pelluxupdate/keys and share/pelluxupdate/keys\n";
 #endif
 
 constexpr char kIntroduction[] =

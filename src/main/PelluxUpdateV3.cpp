@@ -2,11 +2,13 @@
 // job specification (PUpdate-NR2-Firmware-COM3) or when started with --job,
 // otherwise opens the dialog.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ProgramVersion.h"
 #include "app/CommandLine.h"
+#include "app/ConflictingWindows.h"
 #include "app/ConsoleJobMode.h"
 #include "base/JobTerminal.h"
 #include "base/ProgramLocation.h"
@@ -14,8 +16,12 @@
 #include "main/PelluxUpdateUsage.h"
 #include "net/ServerBaseUrl.h"
 
+#include "main/PelluxUpdateMain.h"
+
 #ifdef PUPDATE_WITH_UI
 #include "app/ui/DialogMode.h"
+#endif
+#if defined(PUPDATE_WITH_UI) && !defined(_WIN32)
 #include "app/ui/ToolkitOptions.h"
 #endif
 
@@ -36,15 +42,25 @@ int UsageError(const std::string& problem) {
   return kUsageStatus;
 }
 
+// Moves the dialog into its work folder, made if need be; where that fails it
+// stays in the current folder, and a job says what it cannot write.
+void EnterDialogWorkFolder() {
+  const std::filesystem::path folder = DialogWorkFolder();
+  if (folder.empty()) return;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::filesystem::current_path(folder, error);
+}
+
 bool IsOwnOptionLike(const std::string& argument) {
-#ifdef PUPDATE_WITH_UI
+#if defined(PUPDATE_WITH_UI) && !defined(_WIN32)
   if (IsToolkitOption(argument)) return false;
 #endif
   return argument.size() > 1 && argument[0] == '-';
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int pellux::PelluxUpdateMain(int argc, char** argv) {
   // The tokens are the program's own file name and the arguments as given.
   std::vector<std::string> tokens;
   tokens.push_back(ProgramFileName(argc > 0 ? argv[0] : nullptr));
@@ -84,8 +100,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The machine application and the CAM program are asked to exit before
+  // anything could update what they use.
+  CloseConflictingWindows();
+
   if (analysis.consoleJob) return RunConsoleJobMode(tokens, VersionLine("PelluxUpdateV3"));
 
+  EnterDialogWorkFolder();
 #ifdef PUPDATE_WITH_UI
   return RunDialogMode(argc, argv, tokens, VersionLine("PelluxUpdateV3"));
 #else
@@ -95,3 +116,9 @@ int main(int argc, char** argv) {
   return 1;
 #endif
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) {
+  return pellux::PelluxUpdateMain(argc, argv);
+}
+#endif

@@ -8,12 +8,20 @@ namespace pellux {
 class CancelToken;
 class JobConsole;
 
-// Addresses of the update server's resources (values inserted as they are).
+// Addresses of the update server's resources; the values are escaped as
+// EscapeUrlValue says.
 std::string ListUrl(const std::string& machine, const std::string& listMode, bool standardList);
 std::string DataUrl(const std::string& machine, const std::string& listMode,
                     const std::string& file);
 std::string Md5Url(const std::string& machine, const std::string& listMode,
                    const std::string& file);
+// The publisher's signature of a data file: "filesig.php?FilePath=" + path.
+std::string SignatureUrl(const std::string& machine, const std::string& listMode,
+                         const std::string& file);
+// <KEY>/<MODE>/<file>: a data file's path on the server, as its digest and
+// signature requests name it.
+std::string ServerFilePath(const std::string& machine, const std::string& listMode,
+                           const std::string& file);
 
 // Lines of a text file (CR before LF dropped; a last line without LF is lost).
 std::vector<std::string> ReadLines(const std::string& path);
@@ -34,7 +42,8 @@ bool CheckMd5(const std::string& localFile, const std::string& md5Url, const Can
 bool CheckMd5(const std::string& localFile, const std::string& md5Url);
 
 // A name from a server list becomes a local file name and a URL path: it must
-// not hold a directory separator, a drive prefix, "..", or a control byte.
+// not hold a directory separator, a drive prefix or a control byte, nor be
+// "." or "..".
 bool IsSafeServerFileName(const std::string& name);
 
 // A name from a server as it may be shown on a terminal: control bytes as \xNN.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "JobOutput.h"
+#include "RawHttpResponder.h"
 #include "TestFiles.h"
 
 using namespace pellux;
@@ -74,3 +77,28 @@ TEST(Program, InvalidServerUrlIsRefusedWithOneLine) {
   EXPECT_NE(job.Output().find("PUPDATE_SERVER_URL"), std::string::npos);
   EXPECT_EQ(job.Output().find("Unknown mode."), std::string::npos);
 }
+
+#ifdef PUPDATE_WITH_UI
+// The dialog fetches the machine list before its window opens; with a server
+// that takes the connection and never answers, Ctrl+C in the terminal ends
+// that wait and the program.
+TEST(Program, CtrlCEndsTheDialogsStartUpFetch) {
+  TempDir dir;
+  RawHttpResponder silent({.head = "", .body = "", .holdOpen = true});
+  ChildProcess dialog(BuiltProgram("PelluxUpdateV3"), {},
+                      {{"QT_QPA_PLATFORM", "offscreen"},
+                       {"PUPDATE_SERVER_URL", silent.BaseUrl()},
+                       {"HOME", dir.path().string()},
+                       {"XDG_CONFIG_HOME", (dir / "config")},
+                       {"XDG_STATE_HOME", (dir / "state")}},
+                      "", dir.path().string());
+  for (int tries = 0; tries < 1500 && silent.Connections() == 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(silent.Connections(), 1) << dialog.Output();
+  dialog.Signal(SIGINT);
+  EXPECT_EQ(dialog.Wait(std::chrono::seconds(20)), 1) << dialog.Output();
+  EXPECT_NE(dialog.Output().find("Cancelled.\n"), std::string::npos) << dialog.Output();
+  EXPECT_TRUE(silent.WaitForClientClose());
+}
+#endif

@@ -110,6 +110,25 @@ TEST_F(ServoJob, ErrorAnswerIsPrintedAndTheJobWaitsForTheAcknowledgeThatFollows)
   EXPECT_EQ(drive_.Parameters(), (std::map<std::string, std::string>{{"P0-01", "2"}}));
 }
 
+TEST_F(ServoJob, AnErrorAnswerThenSilenceIsNamedInTheLastLine) {
+  drive_.SetRange("P1-02", 0, 50);
+  auto job = StartLocalJob(SettingFile("P0-01=2 mode\nP1-02=100 speed\nP1-03=1 gain\n"));
+  ASSERT_TRUE(host_.console.WaitForOutput("Param P1-02 -> 100 (speed) Setting range over\r\n"));
+  // The drive says nothing more: the job ends after the time limit.
+  ASSERT_EQ(job.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_FALSE(job.get());
+  const std::string output = host_.console.Output();
+  EXPECT_NE(output.find("Setting range over\r\n\r\nThe servo drive on COM5 (" + drive_.PortPath() +
+                        ") answered \"Setting range over\" to STR P1-02=100 and then nothing "
+                        "more within 10 s: the value is outside the parameter's range: correct "
+                        "it in the setting file, then run the job again.\r\n"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("Check the cable"), std::string::npos) << output;
+  EXPECT_EQ(output.find("P1-03"), std::string::npos) << output;
+  EXPECT_EQ(drive_.Parameters(), (std::map<std::string, std::string>{{"P0-01", "2"}}));
+}
+
 TEST_F(ServoJob, EveryErrorAnswerHasItsText) {
   drive_.SetServoOn(true);
   auto job = StartLocalJob(SettingFile("P0-01=2 mode\n"));

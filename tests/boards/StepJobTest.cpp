@@ -155,16 +155,52 @@ TEST_F(StepJob, CancelEndsALongPause) {
   EXPECT_EQ(drive.Received(), Bytes{0x10});
 }
 
+TEST_F(StepJob, RecordingThatEndsWithAReplyEndsOnceItIsCounted) {
+  const std::string path = RecordFile(Record(1, {0x10, 0, 0x11, 0}) + Record(2, {0xA1, 0}) +
+                                      Record(1, {0x20, 0}) + Record(2, {0xB1, 0, 0xB2, 0}));
+  VirtualStepDrive drive(VirtualStepDrive::ScriptFromRecordFile(path));
+  drive.Start();
+  ScopedEnv portMap("PUPDATE_PORT_MAP", "COM6=" + drive.PortPath());
+
+  auto job = StartLocalJob(path);
+  ASSERT_EQ(job.wait_for(kGenerous), std::future_status::ready) << host_.console.Output();
+  EXPECT_TRUE(job.get()) << host_.console.Output();
+  EXPECT_EQ(drive.Received(), (Bytes{0x10, 0x11, 0x20}));
+  EXPECT_TRUE(drive.WaitForReplies(2));
+  EXPECT_NE(host_.console.Output().find(" Send Master : 0x10 0x11 \r\n"
+                                        " Send Master : 0x20 \r\n"
+                                        "\r\nSuccess.\r\n"),
+            std::string::npos)
+      << host_.console.Output();
+}
+
+TEST_F(StepJob, RecordingThatEndsWithAReplyWaitsForAllOfIt) {
+  const std::string path = RecordFile(Record(1, {0x10, 0}) + Record(2, {0xA1, 0, 0xA2, 0}));
+  // One byte of the two the recording awaits.
+  VirtualStepDrive drive(std::vector<VirtualStepDrive::Exchange>{{1, {0x55}}});
+  drive.Start();
+  ScopedEnv portMap("PUPDATE_PORT_MAP", "COM6=" + drive.PortPath());
+
+  auto job = StartLocalJob(path);
+  ASSERT_TRUE(drive.WaitForReplies(1));
+  EXPECT_EQ(job.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  JobCancellation().Cancel();
+  ASSERT_EQ(job.wait_for(kGenerous), std::future_status::ready);
+  EXPECT_FALSE(job.get());
+  EXPECT_EQ(host_.console.Output().find("Success."), std::string::npos);
+}
+
 TEST_F(StepJob, RecordingThatCannotEndIsRefusedBeforeAnythingIsSent) {
-  const std::string path = RecordFile(Record(1, {0x10, 0}) + Record(2, {0xA1, 0}));
+  const std::string path =
+      RecordFile(Record(1, {0x10, 0}) + Record(2, {0xA1, 0}) + Record(2, {0xA2, 0}));
   VirtualStepDrive drive(VirtualStepDrive::ScriptFromRecordFile(path));
   drive.Start();
   ScopedEnv portMap("PUPDATE_PORT_MAP", "COM6=" + drive.PortPath());
 
   EXPECT_FALSE(StartLocalJob(path).get());
   EXPECT_NE(host_.console.Output().find(
-                "Record file cannot be replayed: it holds 1 master and 1 slave records; a replay "
-                "needs one master record more than slave records. (" +
+                "Record file cannot be replayed: it holds 1 master and 2 slave records; a replay "
+                "needs as many master records as slave records, or one more. (" +
                 path + ")\r\n"),
             std::string::npos)
       << host_.console.Output();

@@ -261,17 +261,26 @@ TEST(VirtualMachineProgram, OnlineFirmwareJobFlashesTheVirtualMachine) {
   const std::string output = sim.Output();
   ASSERT_TRUE(std::regex_search(output, match, std::regex("PUPDATE_SERVER_URL=(\\S+)\n")));
   const std::string url = match[1];
+  // The sim signs its content with a key of its own: the job trusts it.
+  ASSERT_TRUE(std::regex_search(output, match, std::regex("PUPDATE_TRUSTED_KEYS=(\\S+)\n")));
+  const std::string trustedKeys = match[1];
   std::string portMap = ReadFile(dir / "port-map");
   portMap.pop_back();
 
   fs::create_directory(dir / "job");
   const std::string link = dir / "job/PUpdate-NR2-Firmware-COM3";
   fs::create_symlink(BuiltProgram("PelluxUpdateV3"), link);
-  ChildProcess job(link, {}, {{"PUPDATE_PORT_MAP", portMap}, {"PUPDATE_SERVER_URL", url}}, "",
-                   dir / "job");
+  ChildProcess job(link, {},
+                   {{"PUPDATE_PORT_MAP", portMap},
+                    {"PUPDATE_SERVER_URL", url},
+                    {"PUPDATE_TRUSTED_KEYS", trustedKeys}},
+                   "", dir / "job");
   job.CloseInput();
   EXPECT_EQ(job.Wait(), 0) << job.Output();
   EXPECT_TRUE(EndsWith(WithoutLogLine(job.Output()), "Complete\n")) << job.Output();
+  EXPECT_NE(job.Output().find("Signature check success (publisher key sample-publisher.pub.pem)"),
+            std::string::npos)
+      << job.Output();
   const std::string verdict =
       "flash matches NR2/FIRMWARE/NR2_FW_V251112.hex: 24576 bytes at 0x08000000\n";
   EXPECT_TRUE(sim.WaitForOutput(verdict)) << sim.Output();

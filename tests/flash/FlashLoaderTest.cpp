@@ -17,6 +17,31 @@
 using namespace pellux;
 
 namespace {
+// A console that does something on the writing thread the moment a text
+// first appears in the output: a fault then strikes at a known step.
+class TriggerConsole : public JobConsole {
+ public:
+  TriggerConsole(JobConsole& inner, std::string trigger, std::function<void()> action)
+      : inner_(inner), trigger_(std::move(trigger)), action_(std::move(action)) {}
+  void Write(std::string_view text) override {
+    inner_.Write(text);
+    if (fired_) return;
+    written_ += text;
+    if (written_.find(trigger_) != std::string::npos) {
+      fired_ = true;
+      action_();
+    }
+  }
+  int ReadKey(const CancelToken& cancel) override { return inner_.ReadKey(cancel); }
+
+ private:
+  JobConsole& inner_;
+  const std::string trigger_;
+  const std::function<void()> action_;
+  std::string written_;
+  bool fired_ = false;
+};
+
 // Each run is handed the fixture's token and a console; the process's job
 // token and active console are not involved.
 class FlashLoaderTest : public ::testing::Test {
@@ -391,7 +416,9 @@ TEST_F(FlashLoaderTest, CancellationEndsATransfer) {
   JobCancellation().Cancel();
   EXPECT_FALSE(run.get());
   EXPECT_EQ(code, 1);
-  EXPECT_NE(host.console.Output().find("[KO]"), std::string::npos);
+  // The stop is said once, as such; no page is reported as failed.
+  EXPECT_EQ(host.console.Output().find("[KO]"), std::string::npos) << host.console.Output();
+  EXPECT_NE(host.console.Output().find("Cancelled.\r\n"), std::string::npos);
   // Far from all of the image arrived.
   EXPECT_NE(FlashAt(0x08000000 + 60 * 1024, 1)[0], PatternBytes(64 * 1024, 10)[60 * 1024]);
 }
@@ -408,9 +435,72 @@ TEST_F(FlashLoaderTest, ARunHandedItsOwnTokenEndsOnItAloneAndGivesTheLinkBack) {
   cancel.Cancel();
   EXPECT_EQ(run.get(), 1);
   JobCancellation().Reset();
-  EXPECT_NE(console.Output().find("[KO]"), std::string::npos);
+  EXPECT_EQ(console.Output().find("[KO]"), std::string::npos);
   EXPECT_NE(FlashAt(0x08000000 + 60 * 1024, 1)[0], PatternBytes(64 * 1024, 10)[60 * 1024]);
   // The process-wide link no longer refers to the run's token.
   EXPECT_NE(&TheBootloaderLink().cancellation(), &cancel);
   EXPECT_FALSE(TheBootloaderLink().isPortOpen());
+}
+
+TEST_F(FlashLoaderTest, ALineThatHangsUpEndsTheRunAtOnceWithoutAKeyPrompt) {
+  const std::string hex = StartSlowTwinWithLargeImage();
+  // The adapter is pulled once page 1 has been written.
+  TriggerConsole pulled(console, "downloading \t page 1 ", [&] { twin->HangUp(); });
+  EXPECT_EQ(Run({"-c", "--pn", "7", "-i", "map", "-d", "--fn", hex, "--v", "-r", "--a", "8000000"},
+                pulled),
+            1);
+  const std::string out = console.Output();
+  EXPECT_NE(out.find("The line to COM7 ("), std::string::npos) << out;
+  EXPECT_EQ(out.find("Press any key"), std::string::npos) << out;
+  EXPECT_EQ(console.PromptsSeen(), 0);
+  EXPECT_EQ(out.find("read protected"), std::string::npos) << out;
+  EXPECT_EQ(out.find("VERIFYING"), std::string::npos) << out;
+}
+
+TEST_F(FlashLoaderTest, ALineThatHangsUpAtActivationAsksForNoReset) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "map.map", HighDensityMapTemplate());
+  TriggerConsole pulled(console, "Opening Port \t\t\t\t [OK] \n", [&] { twin->HangUp(); });
+  EXPECT_EQ(Run({"-c", "--pn", "7", "-i", "map", "-e", "--all"}, pulled), 1);
+  const std::string out = console.Output();
+  EXPECT_NE(out.find("Activating device \t\t\t\t [KO] \n"), std::string::npos) << out;
+  EXPECT_NE(out.find("The line to COM7 ("), std::string::npos) << out;
+  EXPECT_EQ(out.find("reset your device"), std::string::npos) << out;
+  EXPECT_EQ(console.PromptsSeen(), 0);
+}
+
+TEST_F(FlashLoaderTest, ACancellationDuringVerificationIsNoVerificationFailure) {
+  twin = StartStm32Twin();
+  WriteFile(dir / "map.map", HighDensityMapTemplate());
+  const std::string hex = HexFile({{0x08000000, PatternBytes(16 * 1024, 12)}});
+  CapturingConsoleHost host;
+  std::promise<void> verifying;
+  std::atomic<int> code{-5};
+  auto run = std::async(std::launch::async, [&] {
+    return RunInConsole([&](const CancelToken& runCancel, JobConsole& runConsole) {
+      // The target stops answering as verification begins: the run waits
+      // for its answer until it is cancelled.
+      TriggerConsole stalls(runConsole, "VERIFYING", [&] {
+        twin->SetSilent(true);
+        verifying.set_value();
+      });
+      code = Run({"-c", "--pn", "7", "--to", "60000", "-i", "map", "-d", "--fn", hex, "--v"},
+                 stalls, runCancel);
+      return code == 0;
+    });
+  });
+  ASSERT_EQ(verifying.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready)
+      << host.console.Output();
+  JobCancellation().Cancel();
+  EXPECT_FALSE(run.get());
+  EXPECT_EQ(code, 1);
+  const std::string out = host.console.Output();
+  EXPECT_NE(out.find("downloading \t page 7 \t @0x  8003800 \t size 2.00(KB) \t [OK] \n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("[KO]"), std::string::npos) << out;
+  EXPECT_EQ(out.find("write protected"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Press any key"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n VERIFYING ... \n\n"), std::string::npos) << out;
+  EXPECT_EQ(out.substr(out.size() - 13), "\nCancelled.\r\n") << out;
 }

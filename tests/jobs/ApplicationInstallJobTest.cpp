@@ -10,6 +10,7 @@
 #include "TestUpdateServer.h"
 #include "jobs/ConsoleRunner.h"
 #include "jobs/InstallLocation.h"
+#include "net/ServerFiles.h"
 
 using namespace pellux;
 
@@ -51,9 +52,17 @@ TEST(ApplicationJob, LocalPackageInstallsEndToEnd) {
 
   const std::string package = tmp / "app.zip";
   EXPECT_TRUE(RunJobArgs({"PUpdate-NR2-Application-COM3", package.c_str(), "local"}));
-  EXPECT_EQ(host.console.Output(),
-            "\r\n[ APPLICATION Install mode ] - PUPDATE-NR2-APPLICATION-COM3\r\n"
-            "Extracting 1/3..\rExtracting 2/3..\rExtracting 3/3..\r\r\nComplete.\r\n");
+  const std::string out = host.console.Output();
+  EXPECT_EQ(out.rfind("\r\n[ APPLICATION Install mode ] - PUPDATE-NR2-APPLICATION-COM3\r\n"
+                      "Local file: " +
+                          package + ", ",
+                      0),
+            0u)
+      << out;
+  EXPECT_TRUE(
+      out.ends_with(" bytes, MD5 " + Md5OfFile(package) +
+                    "\r\nExtracting 1/3..\rExtracting 2/3..\rExtracting 3/3..\r\r\nComplete.\r\n"))
+      << out;
   EXPECT_EQ(ReadFile(tmp / "Fabro/Fabro.exe"), "program");
   EXPECT_EQ(ReadFile(tmp / "Fabro/CFG/defaults.cfg"), "defaults");
   // A local package is the user's file: the job keeps it.

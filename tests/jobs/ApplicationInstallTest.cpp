@@ -350,3 +350,48 @@ TEST_F(ApplicationInstallTest, CancelledInstallPutsThePreviousInstallationBack) 
                 Dir() + ".\r\n");
   EXPECT_EQ(TreeOf(Dir()), before);
 }
+
+// Windows does not care about case, and packages come from Windows: the
+// previous installation's "Cfg" and "El" replace the package's "CFG" and
+// "el", and keep their own names.
+TEST_F(ApplicationInstallTest, KeptFoldersMatchInAnyCaseAndKeepTheirOldNames) {
+  fs::create_directories(Dir() + "/Cfg/sub");
+  fs::create_directories(Dir() + "/El");
+  WriteFile(Dir() + "/Cfg/machine.cfg", "calibrated");
+  WriteFile(Dir() + "/Cfg/sub/deep.cfg", "deep");
+  WriteFile(Dir() + "/El/events.log", "history");
+  MakeZipWithPython(Package(), R"(
+add('Fabro.exe', b'new program')
+add('CFG/machine.cfg', b'factory defaults')
+add('el/events.log', b'empty')
+add('cfg.txt', b'not a folder of ours')
+)");
+  ASSERT_TRUE(Install()) << console.Output();
+  EXPECT_EQ(TreeOf(Dir()),
+            (std::vector<std::string>{"Cfg/", "Cfg/machine.cfg", "Cfg/sub/", "Cfg/sub/deep.cfg",
+                                      "El/", "El/events.log", "Fabro.exe", "cfg.txt"}));
+  EXPECT_EQ(ReadFile(Dir() + "/Cfg/machine.cfg"), "calibrated");
+  EXPECT_EQ(ReadFile(Dir() + "/El/events.log"), "history");
+}
+
+// The restored files are the machine's own: their times and permissions
+// stay as they were, not the time of the install.
+TEST_F(ApplicationInstallTest, RestoredFilesKeepTheirTimesAndPermissions) {
+  MakeOldInstallation();
+  const timespec calibrated[2] = {{1200000001, 0}, {1100000003, 500}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (Dir() + "/CFG/machine.cfg").c_str(), calibrated, 0), 0);
+  const timespec deep[2] = {{1300000005, 0}, {1000000007, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (Dir() + "/CFG/sub/deep.cfg").c_str(), deep, 0), 0);
+  fs::permissions(Dir() + "/CFG/sub/deep.cfg", fs::perms(0440));
+  MakeZipWithPython(Package(), "add('CFG/machine.cfg', b'factory defaults')");
+  ASSERT_TRUE(Install()) << console.Output();
+
+  const struct stat machine = Stat(Dir() + "/CFG/machine.cfg");
+  EXPECT_EQ(machine.st_mtim.tv_sec, 1100000003);
+  EXPECT_EQ(machine.st_mtim.tv_nsec, 500);
+  EXPECT_EQ(machine.st_atim.tv_sec, 1200000001);
+  const struct stat restoredDeep = Stat(Dir() + "/CFG/sub/deep.cfg");
+  EXPECT_EQ(restoredDeep.st_mtime, 1000000007);
+  EXPECT_EQ(restoredDeep.st_mode & 0777, 0440u);
+  EXPECT_EQ(ReadFile(Dir() + "/CFG/sub/deep.cfg"), "deep");
+}

@@ -52,10 +52,24 @@ TEST(RunJob, LocalJobPrintsBannerAndRunsTheStepOnTheFile) {
         seenPort = job.port;
         return true;
       });
-  EXPECT_TRUE(RunJobArgs({"PUpdate-APB-FPGA-COM1", "/tmp/image.bin", "local"}));
-  EXPECT_EQ(host.console.Output(), "\r\n[ FPGA Update mode ] - PUPDATE-APB-FPGA-COM1\r\n");
-  EXPECT_EQ(seenFile, "/tmp/image.bin");
+  TempDir dir;
+  const std::string image = dir / "image.bin";
+  WriteFile(image, "abc");
+  EXPECT_TRUE(RunJobArgs({"PUpdate-APB-FPGA-COM1", image.c_str(), "local"}));
+  // The file that went to the machine is named with its size and MD5 (RFC 1321's "abc").
+  EXPECT_EQ(host.console.Output(),
+            "\r\n[ FPGA Update mode ] - PUPDATE-APB-FPGA-COM1\r\nLocal file: " + image +
+                ", 3 bytes, MD5 900150983cd24fb0d6963f7d28e17f72\r\n");
+  EXPECT_EQ(seenFile, image);
   EXPECT_EQ(seenPort, "COM1");
+
+  host.console.ClearOutput();
+  const std::string missing = dir / "missing.bin";
+  EXPECT_TRUE(RunJobArgs({"PUpdate-APB-FPGA-COM1", missing.c_str(), "local"}));
+  EXPECT_NE(host.console.Output().find("Local file: " + missing +
+                                       " cannot be read (No such file or directory).\r\n"),
+            std::string::npos)
+      << host.console.Output();
 }
 
 TEST(RunJob, BannersOfEveryMode) {
@@ -73,7 +87,9 @@ TEST(RunJob, BannersOfEveryMode) {
                                       JobConsole&) { return false; });
     host.console.ClearOutput();
     EXPECT_FALSE(RunJobArgs({spec, "f", "local"}));
-    EXPECT_EQ(host.console.Output(), std::string("\r\n") + banner + "\r\n");
+    EXPECT_EQ(host.console.Output().rfind(std::string("\r\n") + banner + "\r\nLocal file: f ", 0),
+              0u)
+        << host.console.Output();
   }
 }
 

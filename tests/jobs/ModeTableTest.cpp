@@ -67,12 +67,3 @@ TEST(ModeTable, AnInstalledTableDecidesAndTheEmptyOneRestoresTheProgramsOwn) {
   EXPECT_EQ(CurrentModes().size(), ProgramModes().size());
   InstallModeTable(std::move(previous));
 }
-
-TEST(ExtendSettingModels, ChosenByTheExactDisplayName) {
-  EXPECT_EQ(ExtendSettingModelOf("New R2 Bender"), ExtendSettingModel::NewR2Bender);
-  EXPECT_EQ(ExtendSettingModelOf("R1 Bender with Puncher Selector"),
-            ExtendSettingModel::R1BenderWithPuncherSelector);
-  EXPECT_EQ(ExtendSettingModelOf("new r2 bender"), ExtendSettingModel::None);
-  EXPECT_EQ(ExtendSettingModelOf("APB Bender"), ExtendSettingModel::None);
-  EXPECT_EQ(ExtendSettingModels().size(), 2u);
-}

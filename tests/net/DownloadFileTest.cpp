@@ -17,6 +17,8 @@
 #include "base/Cancellation.h"
 #include "jobs/ConsoleRunner.h"
 #include "net/HttpDownload.h"
+#include "net/ServerFailure.h"
+#include "net/ServerFiles.h"
 
 using namespace pellux;
 
@@ -162,8 +164,10 @@ TEST_F(DownloadFileTest, TransferCutShortIsAFailure) {
 TEST_F(DownloadFileTest, ErrorStatusIsOneLineAndAFailure) {
   TestUpdateServer server;
   const std::string local = dir / "missing.hex";
-  EXPECT_FALSE(DownloadFile(server.BaseUrl() + "/NR2/FIRMWARE/missing.hex", local));
-  EXPECT_EQ(console.Output(), "Download failed: the server answered HTTP status 404.\n");
+  const std::string url = server.BaseUrl() + "/NR2/FIRMWARE/missing.hex";
+  EXPECT_FALSE(DownloadFile(url, local));
+  EXPECT_EQ(console.Output(), "Download failed: the server answered HTTP status 404 (" + url +
+                                  "). Check that the update server holds it.\n");
   EXPECT_EQ(ReadFile(local), "");
 }
 
@@ -171,6 +175,10 @@ TEST_F(DownloadFileTest, UnreachableServerFailsAtTheRequest) {
   const std::string url = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x";
   EXPECT_FALSE(DownloadFile(url, dir / "x"));
   EXPECT_EQ(console.Output().rfind("HttpSendRequest failed. Error: 7 - ", 0), 0u)
+      << console.Output();
+  EXPECT_TRUE(console.Output().ends_with(" (" + url +
+                                         "). Check the server address and that the update "
+                                         "server is running and reachable.\n"))
       << console.Output();
   EXPECT_EQ(Count(console.Output(), "\n"), 1u);
 }
@@ -185,8 +193,48 @@ TEST_F(DownloadFileTest, LocalPathInAMissingFolderMakesNoRequest) {
   RawHttpResponder responder({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n", "abc"});
   const std::string local = dir / "no/such/folder/a.hex";
   EXPECT_FALSE(DownloadFile(responder.BaseUrl() + "a.hex", local));
-  EXPECT_EQ(console.Output(), "Download file open failed for: " + local + ". Error code: 2\n");
+  EXPECT_EQ(console.Output(), "Download file open failed for: " + local +
+                                  ". Error code: 2 (No such file or directory)\n");
   EXPECT_EQ(responder.Connections(), 0);
+}
+
+// A server that takes the connection and never answers, or falls silent in
+// the middle of the body: the transfer ends after the stalled-transfer time
+// (shortened here) with one line naming the URL, and closes the connection.
+class StalledTransfer : public DownloadFileTest {
+ protected:
+  StalledTransfer() { SetStalledTransferTimeoutForTesting(std::chrono::seconds(1)); }
+  ~StalledTransfer() override { SetStalledTransferTimeoutForTesting({}); }
+  static std::string Line(const std::string& url) {
+    return "The server sent nothing for 1 s (" + url +
+           "). Check the server address and that the update server is running and reachable.\n";
+  }
+};
+
+TEST_F(StalledTransfer, SilentServerEndsTheDownloadAndTheTextFetch) {
+  RawHttpResponder silent({.head = "", .body = "", .holdOpen = true});
+  const std::string url = silent.BaseUrl() + "filelist.php?MachineName=NR2/FIRMWARE";
+  EXPECT_FALSE(DownloadFile(url, dir / "filelist.hex"));
+  EXPECT_EQ(console.Output(), Line(url));
+  EXPECT_TRUE(silent.WaitForClientClose());
+
+  console.ClearOutput();
+  const std::string md5Url = silent.BaseUrl() + "filemd5.php?FilePath=NR2/FIRMWARE/a.hex";
+  EXPECT_EQ(FetchText(md5Url), "");
+  std::string line = Line(md5Url);
+  line.insert(line.size() - 1, "\r");
+  EXPECT_EQ(console.Output(), "Fail access to server. " + line);
+}
+
+TEST_F(StalledTransfer, ServerFallingSilentMidwayEndsTheDownload) {
+  RawHttpResponder stalling({.head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n",
+                             .body = "first bytes",
+                             .holdOpen = true});
+  const std::string url = stalling.BaseUrl() + "/NR2/FIRMWARE/a.hex";
+  EXPECT_FALSE(DownloadFile(url, dir / "a.hex"));
+  EXPECT_TRUE(console.Output().ends_with("\n" + Line(url))) << console.Output();
+  EXPECT_EQ(console.Output().find("Download complete"), std::string::npos);
+  EXPECT_TRUE(stalling.WaitForClientClose());
 }
 
 TEST(DownloadFileCancel, SlowTransferEndsClosedAndFailed) {

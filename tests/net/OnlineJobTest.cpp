@@ -115,9 +115,9 @@ TEST_F(OnlineJob, HeaderOnlyListIsAnError) {
 TEST_F(OnlineJob, MissingListGoesOnToTheListError) {
   RecordingStep step("SERVO");
   EXPECT_FALSE(RunJobArgs({"PUpdate-XX-Servo-COM3"}));
-  EXPECT_TRUE(
-      Printed("Download failed: the server answered HTTP status 404.\n"
-              "File list download failed.\r\nData file list is error.\r\n"));
+  EXPECT_TRUE(Printed("Download failed: the server answered HTTP status 404 (" + server.BaseUrl() +
+                      "filelist.php?MachineName=XX/SERVO). Check that the update server holds it.\n"
+                      "File list download failed.\r\nData file list is error.\r\n"));
   EXPECT_EQ(step.runs, 0);
 }
 
@@ -136,6 +136,37 @@ TEST_F(OnlineJob, RefusesUnsafeNamesFromTheList) {
   EXPECT_TRUE(fs::is_empty(work.path() / "sub"));
   for (const std::string& target : server.RequestTargets()) {
     EXPECT_EQ(target.find("filemd5"), std::string::npos) << target;
+  }
+}
+
+// Names a URL cannot carry as they are go out escaped, and the server finds
+// the listed file by its own name; ".." inside a name is an ordinary dot pair.
+TEST_F(OnlineJob, NamesWithSpacesHashesAndOtherBytesAreFetchedEscaped) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"NR2 FW v2.hex", "NR2%20FW%20v2.hex"},
+      {"fw#2.hex", "fw%232.hex"},
+      {"NR2_FW_V2..1.hex", "NR2_FW_V2..1.hex"},
+      {"100%?a&b+c.hex", "100%25%3Fa%26b%2Bc.hex"},
+      {"Fr\xC3\xA4se(1).hex", "Fr%C3%A4se(1).hex"}};
+  std::vector<std::string> listed;
+  for (const auto& [name, escaped] : names) {
+    server.AddFile("NR2", "FIRMWARE", name, "firmware " + name);
+    listed.push_back(name);
+  }
+  server.SetList("NR2", "FIRMWARE", listed);
+  for (const auto& [name, escaped] : names) {
+    RecordingStep step("FIRMWARE");
+    server.ClearRequests();
+    host.console.ClearOutput();
+    EXPECT_TRUE(RunJobArgs({"PUpdate-NR2-Firmware-COM3", name.c_str()})) << name << Output();
+    EXPECT_EQ(step.file(), name);
+    EXPECT_EQ(step.content(), "firmware " + name);
+    EXPECT_TRUE(Printed("MD5 Check success.\r\n")) << Output();
+    EXPECT_EQ(server.RequestTargets(),
+              (std::vector<std::string>{"/filelist.php?MachineName=NR2/FIRMWARE",
+                                        "//NR2/FIRMWARE/" + escaped,
+                                        "/filemd5.php?FilePath=NR2/FIRMWARE/" + escaped}));
+    EXPECT_FALSE(fs::exists(work / name));
   }
 }
 

@@ -39,7 +39,13 @@ TEST_F(ServerTextTest, FetchTextSendsItsAgentAndCutsEachChunkAtItsFirstZero) {
 
 TEST_F(ServerTextTest, FetchTextFromNowhereSaysSo) {
   EXPECT_EQ(FetchText("http://127.0.0.1:1/machlist.txt"), "");
-  EXPECT_EQ(console.Output(), "Fail access to server.\r\n");
+  const std::string out = console.Output();
+  EXPECT_EQ(out.rfind("Fail access to server. ", 0), 0u) << out;
+  EXPECT_TRUE(out.ends_with(
+      " (http://127.0.0.1:1/machlist.txt). Check the server address and that the update server is "
+      "running and reachable.\r\n"))
+      << out;
+  EXPECT_EQ(out.find('\n'), out.size() - 1);
 }
 
 TEST_F(ServerTextTest, FetchTextNeverPassesAnErrorPageOff) {
@@ -48,7 +54,9 @@ TEST_F(ServerTextTest, FetchTextNeverPassesAnErrorPageOff) {
       {"HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n",
        page, 100});
   EXPECT_EQ(FetchText(responder.BaseUrl() + "machlist.txt"), "");
-  EXPECT_EQ(console.Output(), "Fail access to server.\r\n");
+  EXPECT_EQ(console.Output(), "Fail access to server. It answered HTTP status 404 (" +
+                                  responder.BaseUrl() +
+                                  "machlist.txt). Check that the update server holds it.\r\n");
 }
 
 TEST_F(ServerTextTest, Md5OfFileFollowsTheRfcAndNeedsAReadableFile) {
@@ -126,4 +134,14 @@ TEST_F(ServerTextTest, ReadLinesLeavesOutAnOverlongLineAndReadsOn) {
   WriteFile(dir / "long", "FileList\n" + std::string(5000, 'x') + "\n" + longest + "\n" +
                               std::string(1023, 'q') + "\nlast.hex\n");
   EXPECT_EQ(ReadLines(dir / "long"), (std::vector<std::string>{"FileList", longest, "last.hex"}));
+}
+
+TEST(ServerFileNames, DotsAreRefusedOnlyAsAWholeName) {
+  EXPECT_FALSE(IsSafeServerFileName(".."));
+  EXPECT_FALSE(IsSafeServerFileName("."));
+  EXPECT_FALSE(IsSafeServerFileName("../a.hex"));
+  EXPECT_FALSE(IsSafeServerFileName("C:a.hex"));
+  EXPECT_TRUE(IsSafeServerFileName("NR2_FW_V2..1.hex"));
+  EXPECT_TRUE(IsSafeServerFileName("..hex"));
+  EXPECT_TRUE(IsSafeServerFileName("fw#2 v3%.hex"));
 }

@@ -125,7 +125,7 @@ TEST(ServerKeys, MakeKeyWritesAPrivateKeyForItsOwnerAndAPublicKeyThatOpensslRead
   ChildProcess make(BuiltProgram("pupdate-server"), {"--make-key", dir / "publisher"});
   ASSERT_EQ(make.Wait(), 0) << make.Output();
   struct stat info {};
-  ASSERT_EQ(::stat((dir / "publisher.pem").c_str(), &info), 0);
+  ASSERT_EQ(::stat((dir / "publisher.key").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   ASSERT_EQ(::stat((dir / "publisher.pub.pem").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0077, 0044u) << "the public key is for everyone to read";
@@ -140,7 +140,7 @@ TEST(ServerKeys, MakeKeyWritesAPrivateKeyForItsOwnerAndAPublicKeyThatOpensslRead
   // verifies with the public one.
   fs::create_directories(tree.path() / "APB/FPGA");
   WriteFile(tree / "APB/FPGA/image.bin", std::string(100000, 'x'));
-  SigningServer server(tree.path(), dir / "publisher.pem");
+  SigningServer server(tree.path(), dir / "publisher.key");
   ASSERT_TRUE(server.Running()) << server.Output();
   EXPECT_TRUE(OpenSslVerifies(dir / "publisher.pub.pem", "APB/FPGA/image.bin",
                               tree / "APB/FPGA/image.bin",
@@ -149,19 +149,19 @@ TEST(ServerKeys, MakeKeyWritesAPrivateKeyForItsOwnerAndAPublicKeyThatOpensslRead
 
 TEST(ServerKeys, MakeKeyNeverReplacesAnExistingFile) {
   TempDir dir;
-  WriteFile(dir / "old.pem", "the publisher's only key");
+  WriteFile(dir / "old.key", "the publisher's only key");
   ChildProcess first(BuiltProgram("pupdate-server"), {"--make-key", dir / "old"});
   EXPECT_EQ(first.Wait(), 1);
-  EXPECT_NE(first.Output().find("pupdate-server: " + (dir / "old.pem") + " exists already"),
+  EXPECT_NE(first.Output().find("pupdate-server: " + (dir / "old.key") + " exists already"),
             std::string::npos)
       << first.Output();
-  EXPECT_EQ(ReadFile(dir / "old.pem"), "the publisher's only key");
+  EXPECT_EQ(ReadFile(dir / "old.key"), "the publisher's only key");
   EXPECT_FALSE(fs::exists(dir / "old.pub.pem"));
 
   WriteFile(dir / "other.pub.pem", "a public key");
   ChildProcess second(BuiltProgram("pupdate-server"), {"--make-key", dir / "other"});
   EXPECT_EQ(second.Wait(), 1);
-  EXPECT_FALSE(fs::exists(dir / "other.pem")) << "no private key without its public key";
+  EXPECT_FALSE(fs::exists(dir / "other.key")) << "no private key without its public key";
   EXPECT_EQ(ReadFile(dir / "other.pub.pem"), "a public key");
 }
 

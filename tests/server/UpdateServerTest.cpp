@@ -1,11 +1,17 @@
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "TestFiles.h"
@@ -90,6 +96,23 @@ TEST_F(UpdateServerReplies, MissingHiddenOrOutsideIsNotFound) {
   EXPECT_EQ(Get("/link.txt").first, 404);
 }
 
+TEST_F(UpdateServerReplies, AKeptDigestIsNotGivenForALinkThatNowLeadsOutside) {
+  const fs::path link = server.Root() / "NR2/FIRMWARE/latest.hex";
+  fs::create_symlink("first.hex", link);
+  // The server keeps a digest once the file has not changed for 2 s.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex"),
+            std::make_pair(200, std::string("c4ca4238a0b923820dcc509a6f75849b")));
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 200);
+  fs::remove(link);
+  fs::create_symlink(server.Root() / ".." / "outside.txt", link);
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 404);
+  fs::remove(link);
+  fs::create_symlink("second.hex", link);
+  EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").second,
+            Get("/filemd5.php?FilePath=NR2/FIRMWARE/second.hex").second);
+}
+
 TEST_F(UpdateServerReplies, LogsOneLinePerRequest) {
   server.ClearRequests();
   Get("/machlist.txt");
@@ -97,6 +120,35 @@ TEST_F(UpdateServerReplies, LogsOneLinePerRequest) {
   EXPECT_EQ(server.Requests(),
             (std::vector<std::string>{"127.0.0.1 \"GET /machlist.txt HTTP/1.1\" 200 18",
                                       "127.0.0.1 \"GET /none HTTP/1.1\" 404 10"}));
+}
+
+TEST_F(UpdateServerReplies, AnswersOneRequestPerConnectionWholeAndThenCloses) {
+  // A client that would keep the connection: the reply arrives whole, says
+  // the connection ends, and the server then closes it.
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  timeval timeout{30, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(server.Port()));
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request =
+      "GET /filemd5.php?FilePath=NR2/FIRMWARE/first.hex HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+      "GET /machlist.txt HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(request.size()));
+  std::string reply;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+    reply.append(buffer, static_cast<size_t>(got));
+  const ssize_t endReason = got;
+  ::close(fd);
+  EXPECT_EQ(endReason, 0) << "the server ends the connection";
+  EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
+  EXPECT_NE(reply.find("\r\nConnection: close\r\n"), std::string::npos) << reply;
+  EXPECT_TRUE(reply.ends_with("\r\n\r\nc4ca4238a0b923820dcc509a6f75849b")) << reply;
 }
 
 TEST(UpdateServerProgram, ServesLogsAndStopsOnSigterm) {

@@ -162,7 +162,10 @@ TEST(FaultMatrix, AHangUpEndsEveryJobAtOnceWithItsOwnLine) {
   DriveJobs drives = StartDriveJobs(sim);
   // The hang-up ends the board's line for good: the FPGA job gets a sim of
   // its own.
-  ExpectError(RunToItsEnd(sim.Start("Firmware", "COM3")), "The line to COM3 (/dev/", "FIRMWARE");
+  const Ending firmware = RunToItsEnd(sim.Start("Firmware", "COM3"));
+  ExpectError(firmware, "The line to COM3 (/dev/", "FIRMWARE");
+  // Nobody is asked for a key: the line is gone.
+  EXPECT_EQ(firmware.output.find("Press any key"), std::string::npos) << firmware.output;
   ExpectError(drives.servo.get(), "The line to COM5 (/dev/", "SERVO");
   ExpectError(drives.step.get(), "The line to COM6 (/dev/", "STEP");
 

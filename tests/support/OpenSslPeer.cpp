@@ -27,6 +27,19 @@ std::string SignedTextBySha256sum(const std::string& path, const std::string& fi
   return "PelluxUpdate signature 1\n" + path + "\n" + sum.output.substr(0, 64) + "\n";
 }
 
+std::string OpenSslSign(const std::string& privateKey, const std::string& text) {
+  TempDir work;
+  const std::string message = work / "signed.txt", der = work / "sig.der";
+  WriteFile(message, text);
+  const PeerResult signature =
+      RunPeer("openssl", {"dgst", "-sha256", "-sign", privateKey, "-out", der, message});
+  EXPECT_EQ(signature.status, 0) << signature.output;
+  PeerResult encoded = RunPeer("openssl", {"base64", "-A", "-in", der});
+  EXPECT_EQ(encoded.status, 0) << encoded.output;
+  while (!encoded.output.empty() && encoded.output.back() == '\n') encoded.output.pop_back();
+  return encoded.output;
+}
+
 ::testing::AssertionResult OpenSslVerifies(const std::string& publicKey, const std::string& path,
                                            const std::string& file, const std::string& base64) {
   TempDir work;

@@ -23,6 +23,10 @@ OpenSslKeyPair MakeOpenSslKey(const std::filesystem::path& folder, const std::st
 // the SHA-256 that sha256sum computes.
 std::string SignedTextBySha256sum(const std::string& path, const std::string& file);
 
+// The base64 (one line, no line feed) of `openssl dgst -sha256 -sign`'s
+// signature of exactly `text` by `privateKey`.
+std::string OpenSslSign(const std::string& privateKey, const std::string& text);
+
 // Success when `base64` (a filesig.php reply) is a signature by `publicKey`
 // over the signed text of `path` and `file`, as `openssl dgst -verify` judges.
 ::testing::AssertionResult OpenSslVerifies(const std::string& publicKey, const std::string& path,

@@ -6,9 +6,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "BoardCommandTwin.h"
 #include "CapturingConsole.h"
-#include "RunningFirmwareDevice.h"
+#include "RunningBoard.h"
 #include "ScopedEnv.h"
 #include "VirtualControlBoard.h"
 #include "app/ui/MessageBox.h"
@@ -20,14 +19,6 @@
 using namespace pellux;
 
 namespace {
-
-// A running board on COM4.
-struct Board {
-  explicit Board(BoardCommandTwin::Model model) : twin(model), line(twin) { line.Start(); }
-  BoardCommandTwin twin;
-  RunningFirmwareDevice line;
-  ScopedEnv portMap{"PUPDATE_PORT_MAP", "COM4=" + line.PortPath()};
-};
 
 // Records message boxes instead of showing them.
 struct Messages {
@@ -65,7 +56,7 @@ class ExtendSettingTest : public QObject {
 
   // Enter in a value box keeps the typed text and talks to no board; a
   // focused Load button still takes Enter.
-  static void EnterStaysInTheBox(QDialog& dialog, Board& board) {
+  static void EnterStaysInTheBox(QDialog& dialog, RunningBoard& board) {
     Messages messages;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -131,7 +122,7 @@ class ExtendSettingTest : public QObject {
   }
 
   void saveBeforeLoadAsksForLoadAndSendsNothing() {
-    Board board(BoardCommandTwin::Model::kNR2);
+    RunningBoard board(BoardCommandTwin::Model::kNR2);
     Messages messages;
     ExtendSetting_NR2 nr2("COM4");
     Click(nr2, kSave);
@@ -142,7 +133,7 @@ class ExtendSettingTest : public QObject {
   }
 
   void nr2LoadFillsTheBoxes() {
-    Board board(BoardCommandTwin::Model::kNR2);
+    RunningBoard board(BoardCommandTwin::Model::kNR2);
     board.twin.SetPressSpeed("85.5");
     // Text lines and tokens between answers do not disturb them.
     board.twin.SetChatter("board ready\r\n#REG01&<12>\x06");
@@ -178,7 +169,7 @@ class ExtendSettingTest : public QObject {
   }
 
   void nr2SavedValuesReachTheBoardAsFixedTextAndLoadBack() {
-    Board board(BoardCommandTwin::Model::kNR2);
+    RunningBoard board(BoardCommandTwin::Model::kNR2);
     Messages messages;
     ExtendSetting_NR2 dialog("COM4");
     Click(dialog, kLoad);
@@ -205,7 +196,7 @@ class ExtendSettingTest : public QObject {
   }
 
   void nr2SilentBoardGivesLoadFailAndKeepsTheLoadedState() {
-    Board board(BoardCommandTwin::Model::kNR2);
+    RunningBoard board(BoardCommandTwin::Model::kNR2);
     Messages messages;
     ExtendSetting_NR2 dialog("COM4");
     board.twin.SetSilent(true);
@@ -224,23 +215,27 @@ class ExtendSettingTest : public QObject {
     QCOMPARE(messages.texts.last(), QStringLiteral("Load button click first."));
   }
 
-  void nr2AnswerOfTheWrongShapeKeepsTheBoxes() {
-    Board board(BoardCommandTwin::Model::kNR2);
+  // An answer that fills no box is a failed Load, and Save stays refused:
+  // the zeros of empty boxes never reach the board.
+  void nr2AnswerOfTheWrongShapeIsALoadFail() {
+    RunningBoard board(BoardCommandTwin::Model::kNR2);
     Messages messages;
     ExtendSetting_NR2 dialog("COM4");
     for (const char* answer : {"PUNCH_POS/1/2/3/4/5/6/7/8", "PUNCH_POSX/1/2/3/4/5/6/7/8/9"}) {
       board.twin.SetPunchAnswer(std::string(answer));
-      Box(dialog, 1011)->setText("kept");
       Click(dialog, kLoad);
-      QCOMPARE(messages.texts.last(), QStringLiteral("Load complete."));
-      QCOMPARE(Box(dialog, 1011)->text(), QStringLiteral("kept"));
+      QCOMPARE(messages.texts.last(), QStringLiteral("Load Fail"));
+      QCOMPARE(Box(dialog, 1011)->text(), QString());
       QCOMPARE(Box(dialog, 1021)->text(), QStringLiteral("120.000000"));
     }
-    QVERIFY(dialog.IsLoaded());
+    QVERIFY(!dialog.IsLoaded());
+    Click(dialog, kSave);
+    QCOMPARE(messages.texts.last(), QStringLiteral("Load button click first."));
+    QCOMPARE(board.twin.Commands(), Strings({"1", "3", "1", "3"}));
   }
 
   void r1psLoadsAndSavesSixPositionsOverItsOwnSequence() {
-    Board board(BoardCommandTwin::Model::kR1PS);
+    RunningBoard board(BoardCommandTwin::Model::kR1PS);
     Messages messages;
     ExtendSetting_R1PS dialog("COM4");
     Click(dialog, kLoad);
@@ -262,7 +257,7 @@ class ExtendSettingTest : public QObject {
   }
 
   void saveOnAPortThatDoesNotOpenIsRefused() {
-    Board board(BoardCommandTwin::Model::kR1PS);
+    RunningBoard board(BoardCommandTwin::Model::kR1PS);
     Messages messages;
     ExtendSetting_R1PS dialog("COM4");
     Click(dialog, kLoad);
@@ -295,13 +290,13 @@ class ExtendSettingTest : public QObject {
   }
 
   void enterInAValueBoxNeitherLoadsNorSaves() {
-    Board nr2Board(BoardCommandTwin::Model::kNR2);
+    RunningBoard nr2Board(BoardCommandTwin::Model::kNR2);
     ExtendSetting_NR2 nr2("COM4");
     EnterStaysInTheBox(nr2, nr2Board);
   }
 
   void enterInAnR1psValueBoxNeitherLoadsNorSaves() {
-    Board r1psBoard(BoardCommandTwin::Model::kR1PS);
+    RunningBoard r1psBoard(BoardCommandTwin::Model::kR1PS);
     ExtendSetting_R1PS r1ps("COM4");
     EnterStaysInTheBox(r1ps, r1psBoard);
   }
@@ -317,6 +312,22 @@ class ExtendSettingTest : public QObject {
     QTest::keyClick(&box, Qt::Key_Home);
     QTest::keyClick(&box, Qt::Key_Delete);
     QCOMPARE(box.text(), QStringLiteral(".2"));
+  }
+
+  // Typing over a selection is judged on the text it leaves.
+  void floatEditTypesOverASelection() {
+    CFloatEdit box;
+    QTest::keyClicks(&box, "500.5");
+    box.selectAll();
+    QTest::keyClicks(&box, ".5");
+    QCOMPARE(box.text(), QStringLiteral(".5"));
+    box.setText("-12");
+    box.setSelection(0, 2);
+    QTest::keyClick(&box, '-');
+    QCOMPARE(box.text(), QStringLiteral("-2"));
+    QTest::keyClick(&box, Qt::Key_Home);
+    QTest::keyClick(&box, '7');  // nothing before the minus
+    QCOMPARE(box.text(), QStringLiteral("-2"));
   }
 
   void floatEditTakesMinusOnlyAtTheStart() {

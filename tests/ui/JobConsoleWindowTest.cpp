@@ -1,5 +1,9 @@
+#include <QApplication>
 #include <QFont>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QtTest>
 
@@ -9,6 +13,7 @@
 
 #include "app/ui/ConsoleScreen.h"
 #include "app/ui/ConsoleWindowHost.h"
+#include "app/ui/JobConsoleWindow.h"
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
 #include "jobs/ConsoleRunner.h"
@@ -237,6 +242,49 @@ class JobConsoleWindowTest : public QObject {
     QVERIFY2(width >= hundredColumns,
              qPrintable(QStringLiteral("%1 < %2").arg(width).arg(hundredColumns)));
     QVERIFY(resizable);
+  }
+
+  void longLinesWrapAtTheWindowsWidthAndTheEndStaysInView() {
+    JobConsoleWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* view = window.findChild<QPlainTextEdit*>();
+    const QString columns = QString(96, QLatin1Char('=')) + QStringLiteral("[OK]");
+    const QString advice = QStringLiteral(
+        "No upgrade mode announcement ('C') from the control board on COM3 "
+        "(/dev/ttyUSB0) yet: turn the board's power off and on, or press Ctrl+C "
+        "to stop.");
+    for (int i = 0; i < 60; ++i) window.ShowText(QStringLiteral("line %1\r\n").arg(i));
+    window.ShowText(columns + QStringLiteral("\r\n") + advice + QStringLiteral("\r\n"));
+    QApplication::processEvents();
+    // Blocks are the lines the job wrote; line 60 is the hundred columns.
+    const auto rowsOf = [&](int line) {
+      return view->document()->findBlockByNumber(line).layout()->lineCount();
+    };
+    QCOMPARE(rowsOf(60), 1);
+    QVERIFY2(rowsOf(61) >= 2, qPrintable(QString::number(rowsOf(61))));
+    QVERIFY(view->horizontalScrollBar()->maximum() == 0);  // nothing lies beyond the right edge
+
+    QScrollBar* scroll = view->verticalScrollBar();
+    QCOMPARE(scroll->value(), scroll->maximum());
+    const QSize start = window.size();
+    // Narrower than a hundred columns is refused; the columns stay whole.
+    window.resize(start.width() / 2, start.height() / 2);
+    QApplication::processEvents();
+    QCOMPARE(window.width(), start.width());
+    QCOMPARE(rowsOf(60), 1);
+    QCOMPARE(scroll->value(), scroll->maximum());
+    // Wider: the advice fits on one line, and the end is still in view.
+    window.resize(start.width() * 2, start.height());
+    QApplication::processEvents();
+    QCOMPARE(rowsOf(61), 1);
+    QCOMPARE(scroll->value(), scroll->maximum());
+    window.resize(start);
+    QApplication::processEvents();
+    QVERIFY(rowsOf(61) >= 2);
+    QCOMPARE(scroll->value(), scroll->maximum());
+    QVERIFY(scroll->maximum() > 0);
+    window.AllowClose();
   }
 
   void escapeDoesNotCloseOrCancel() {

@@ -15,6 +15,8 @@
 #include "TestFiles.h"
 #include "base/Cancellation.h"
 #include "net/HttpDownload.h"
+#include "net/ServerBaseUrl.h"
+#include "net/ServerFailure.h"
 #include "net/ServerFiles.h"
 
 using namespace pellux;
@@ -22,11 +24,12 @@ using namespace pellux;
 namespace {
 const std::string kFullBar = "[" + std::string(50, '#') + "]";
 
-// A server that sends the headers and the first bytes of a longer body,
-// then holds the connection open without a word until it is stopped.
+// A server that sends the headers and the first bytes of a longer body (or,
+// silent, nothing at all), then holds the connection open without a word
+// until it is stopped.
 class StallingServer {
  public:
-  StallingServer() {
+  explicit StallingServer(bool silent = false) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -38,11 +41,12 @@ class StallingServer {
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
     listen(listener_, 1);
-    thread_ = std::thread([this] {
+    thread_ = std::thread([this, silent] {
       client_ = accept(listener_, nullptr, nullptr);
       if (client_ == INVALID_SOCKET) return;
       char request[4096];
       recv(client_, request, sizeof request, 0);
+      if (silent) return;
       const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nfirst bytes";
       send(client_, head.data(), static_cast<int>(head.size()), 0);
     });
@@ -99,8 +103,10 @@ TEST_F(WinInetTest, DownloadStoresTheBodyAndDrawsTheBar) {
 }
 
 TEST_F(WinInetTest, ErrorStatusAndUnwritablePathFail) {
-  EXPECT_FALSE(DownloadFile(server_ + "/NR2/FIRMWARE/missing.hex", dir / "missing.hex"));
-  EXPECT_EQ(console.Output(), "Download failed: the server answered HTTP status 404.\n");
+  const std::string missing = server_ + "/NR2/FIRMWARE/missing.hex";
+  EXPECT_FALSE(DownloadFile(missing, dir / "missing.hex"));
+  EXPECT_EQ(console.Output(), "Download failed: the server answered HTTP status 404 (" + missing +
+                                  "). Check that the update server holds it.\n");
 
   console.ClearOutput();
   const std::string nowhere = dir / "no-such-folder\\x.hex";
@@ -128,7 +134,8 @@ TEST_F(WinInetTest, FetchTextAndMd5AgreeWithTheServer) {
 
   console.ClearOutput();
   EXPECT_EQ(FetchText(server_ + "no-such-resource"), "");
-  EXPECT_EQ(console.Output(), "Fail access to server.\r\n");
+  EXPECT_EQ(console.Output(), "Fail access to server. It answered HTTP status 404 (" + server_ +
+                                  "no-such-resource). Check that the update server holds it.\r\n");
 }
 
 TEST_F(WinInetTest, Md5OfKnownTexts) {
@@ -177,4 +184,53 @@ TEST_F(WinInetTest, SessionsOneAfterAnotherAndSideBySide) {
   exchanges(0);
   other.join();
   EXPECT_EQ(wrong, 0) << console.Output();
+}
+
+// With the stalled-transfer time shortened, a server that never answers, or
+// falls silent midway, ends the transfer with one line naming the URL.
+TEST_F(WinInetTest, SilentServerEndsTheTransferWithOneLine) {
+  SetStalledTransferTimeoutForTesting(std::chrono::seconds(1));
+  const std::string advice =
+      "). Check the server address and that the update server is running and reachable.";
+  std::string outputs;
+  {
+    StallingServer silent(true);
+    const std::string url = silent.BaseUrl() + "filelist.php?MachineName=NR2/FIRMWARE";
+    EXPECT_FALSE(DownloadFile(url, dir / "filelist.hex"));
+    EXPECT_EQ(console.Output(), "The server sent nothing for 1 s (" + url + advice + "\n");
+  }
+  {
+    console.ClearOutput();
+    StallingServer silent(true);
+    const std::string url = silent.BaseUrl() + "machlist.txt";
+    EXPECT_EQ(FetchText(url), "");
+    EXPECT_EQ(console.Output(),
+              "Fail access to server. The server sent nothing for 1 s (" + url + advice + "\r\n");
+  }
+  {
+    console.ClearOutput();
+    StallingServer stalling;
+    const std::string url = stalling.BaseUrl() + "x";
+    EXPECT_FALSE(DownloadFile(url, dir / "x"));
+    EXPECT_TRUE(
+        console.Output().ends_with("\nThe server sent nothing for 1 s (" + url + advice + "\n"))
+        << console.Output();
+  }
+  SetStalledTransferTimeoutForTesting({});
+}
+
+// Names with a space or a '#' go out escaped and the server finds them.
+TEST_F(WinInetTest, NamesWithSpacesAndHashesAreFetchedEscaped) {
+  const std::string previous = ServerBaseUrl();
+  SetServerBaseUrl(server_);
+  std::string results;
+  for (const char* name : {"NR2 FW v2.hex", "fw#2.hex"}) {
+    const std::string local = dir / "local.hex";
+    const bool downloaded = DownloadFile(DataUrl("NR2", "FIRMWARE", name), local);
+    const bool checked = CheckMd5(local, Md5Url("NR2", "FIRMWARE", name));
+    results +=
+        std::string(name) + (downloaded && checked ? " ok:" : " failed:") + ReadFile(local) + "\n";
+  }
+  SetServerBaseUrl(previous);
+  EXPECT_EQ(results, "NR2 FW v2.hex ok:spaced\nfw#2.hex ok:hashed\n") << console.Output();
 }

@@ -99,3 +99,52 @@ TEST_F(WindowsInstallTest, EncryptedAndDamagedPackagesChangeNothing) {
   EXPECT_NE(console.Output().find("its data is damaged"), std::string::npos) << console.Output();
   EXPECT_EQ(ReadFile(Dir() + "\\CFG\\machine.cfg"), "calibrated");
 }
+
+namespace {
+void SetModified(const std::string& path, long long unixSeconds) {
+  const unsigned long long steps =
+      static_cast<unsigned long long>(unixSeconds + 11644473600LL) * 10000000ULL;
+  const FILETIME time{static_cast<DWORD>(steps & 0xFFFFFFFF), static_cast<DWORD>(steps >> 32)};
+  HANDLE file = CreateFileW(fs::path(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+  CloseHandle(file);
+}
+}  // namespace
+
+// The package's own CFG holds a read-only file: it is replaced by the
+// machine's CFG all the same, and the machine's files keep their time and
+// their hidden and read-only attributes.
+TEST_F(WindowsInstallTest, ReadOnlyFileInThePackagesCfgMakesWayForTheMachines) {
+  fs::create_directories(Dir() + "\\Cfg");
+  WriteFile(Dir() + "\\Cfg\\machine.cfg", "calibrated");
+  WriteFile(Dir() + "\\Cfg\\locked.cfg", "locked");
+  SetModified(Dir() + "\\Cfg\\machine.cfg", 1100000003);
+  ASSERT_TRUE(SetFileAttributesW((fs::path(Dir()) / "Cfg\\machine.cfg").c_str(),
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(
+      SetFileAttributesW((fs::path(Dir()) / "Cfg\\locked.cfg").c_str(), FILE_ATTRIBUTE_READONLY));
+
+  ASSERT_TRUE(Install("readonly-cfg.zip")) << console.Output();
+  EXPECT_EQ(ReadFile(Dir() + "\\Cfg\\machine.cfg"), "calibrated");
+  EXPECT_EQ(ReadFile(Dir() + "\\Cfg\\locked.cfg"), "locked");
+  EXPECT_FALSE(fs::exists(Dir() + "\\Cfg\\readonly.cfg"));
+  EXPECT_EQ(ReadFile(Dir() + "\\Fabro.exe"), "new");
+  EXPECT_EQ(Modified("Cfg\\machine.cfg"), 1100000003);
+  EXPECT_NE(Attributes("Cfg\\machine.cfg") & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_NE(Attributes("Cfg\\locked.cfg") & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+// A package that fails after a read-only file is out: the roll-back removes
+// it too and the previous installation is back whole.
+TEST_F(WindowsInstallTest, RollBackRemovesReadOnlyFiles) {
+  fs::create_directories(Dir() + "\\CFG");
+  WriteFile(Dir() + "\\CFG\\machine.cfg", "calibrated");
+  EXPECT_FALSE(Install("readonly-damaged.zip"));
+  const std::string out = console.Output();
+  EXPECT_NE(out.find("its data is damaged"), std::string::npos) << out;
+  EXPECT_NE(out.find("The previous installation has been put back in "), std::string::npos) << out;
+  EXPECT_EQ(ReadFile(Dir() + "\\CFG\\machine.cfg"), "calibrated");
+  EXPECT_FALSE(fs::exists(Dir() + "\\CFG\\readonly.cfg"));
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "TestFiles.h"
@@ -20,10 +21,14 @@ struct ProgramRun {
 };
 
 // Starts `program` with exactly `commandLine` (its first word included), the
-// output into a file, no input, and waits for it to end.
-ProgramRun RunProgram(const fs::path& program, std::wstring commandLine, const fs::path& dir) {
+// output into a file, no input, and waits for it to end; `whileRunning` is
+// handed the process's id first.
+ProgramRun RunProgram(const fs::path& program, std::wstring commandLine, const fs::path& dir,
+                      const std::function<void(const PROCESS_INFORMATION&)>& whileRunning = {}) {
   ProgramRun run;
-  const fs::path outputPath = dir / "output.txt";
+  // A file of its own per run: the last run's may still be held by its console.
+  static int runs = 0;
+  const fs::path outputPath = dir / ("output-" + std::to_string(++runs) + ".txt");
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -43,6 +48,7 @@ ProgramRun RunProgram(const fs::path& program, std::wstring commandLine, const f
   CloseHandle(input);
   EXPECT_TRUE(started) << "cannot start " << program.string() << ": " << GetLastError();
   if (!started) return run;
+  if (whileRunning) whileRunning(process);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
   GetExitCodeProcess(process.hProcess, &run.status);
   CloseHandle(process.hThread);
@@ -58,6 +64,34 @@ ProgramRun RunProgram(const fs::path& program, std::wstring commandLine, const f
 fs::path BuiltPelluxUpdate() {
   return RunningProgramPath().parent_path().parent_path().parent_path() / "src" /
          "PelluxUpdateV3.exe";
+}
+
+// The first dialog window of a process, waited for up to a minute or until
+// the process ends.
+HWND WaitForDialogOf(const PROCESS_INFORMATION& process) {
+  const DWORD processId = process.dwProcessId;
+  struct Search {
+    DWORD processId;
+    HWND found;
+  };
+  for (int attempt = 0; attempt < 600; ++attempt) {
+    Search search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* search = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          char name[16] = {};
+          GetClassNameA(window, name, sizeof name);
+          if (owner != search->processId || std::string(name) != "#32770") return TRUE;
+          search->found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    if (WaitForSingleObject(process.hProcess, 100) != WAIT_TIMEOUT) return nullptr;
+  }
+  return nullptr;
 }
 
 class ScopedVariable {
@@ -101,10 +135,21 @@ TEST(WindowsProgramName, AJobCopyRunsItsJobWhateverItsCommandLineSays) {
   EXPECT_NE(run.output.find("\nError\n"), std::string::npos) << run.output;
 
   // And the other way round: a job name written first does not make the
-  // program under its own name run a job.
-  run = RunProgram(built, L"PUpdate-NR2-FPGA-COM98.exe image.bin local", dir.path());
-  EXPECT_EQ(run.status, 1u) << run.output;
-  EXPECT_EQ(run.output,
-            "This build has no dialog: start the program under a job name such as "
-            "PUpdate-NR2-Firmware-COM3.\n");
+  // program under its own name run a job: it opens its dialog (local mode,
+  // the server being unreachable), which Close ends. Without a display the
+  // dialog cannot open, and the program says so.
+  ScopedVariable noServer(L"PUPDATE_SERVER_URL", L"http://127.0.0.1:9/");
+  HWND dialog = nullptr;
+  run = RunProgram(built, L"PUpdate-NR2-FPGA-COM98.exe image.bin local", dir.path(),
+                   [&](const PROCESS_INFORMATION& process) {
+                     dialog = WaitForDialogOf(process);
+                     if (dialog != nullptr) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                   });
+  EXPECT_EQ(run.output.find("Update mode"), std::string::npos) << run.output;
+  if (dialog != nullptr) {
+    EXPECT_EQ(run.status, 0u) << run.output;
+  } else {
+    EXPECT_EQ(run.status, 1u) << run.output;
+    EXPECT_NE(run.output.find("The dialog cannot be opened"), std::string::npos) << run.output;
+  }
 }

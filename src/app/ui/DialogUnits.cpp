@@ -1,16 +1,32 @@
 #include "app/ui/DialogUnits.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace pellux {
 
 namespace {
-int Scale(int pixels, int nominal, int actual) {
-  return static_cast<int>(std::lround(static_cast<double>(pixels) * actual / nominal));
+int Map(int units, double baseUnit, int unitsPerBase) {
+  return static_cast<int>(std::lround(units * baseUnit / unitsPerBase));
+}
+
+// How much wider the base unit must be for every button and label text to
+// fit its rectangle; capped so a strange face cannot blow the dialog up.
+double TextWidthShortfall(const std::vector<std::pair<QWidget*, QRect>>& controls,
+                          double baseWidth) {
+  double factor = 1.0;
+  for (const auto& [control, units] : controls) {
+    if (!control->inherits("QAbstractButton") && !control->inherits("QLabel")) continue;
+    const double width = units.width() * baseWidth / 4;
+    if (width <= 0) continue;
+    factor = std::max(factor, control->sizeHint().width() / width);
+  }
+  return std::min(factor, 1.5);
 }
 }  // namespace
 
@@ -22,43 +38,31 @@ QSize DialogBaseUnits(const QFont& font) {
   return {width, metrics.height()};
 }
 
-namespace {
-void ScaleForm(QWidget& form, QSize nominal, QSize actual) {
-  auto fit = [&](const QRect& rect) {
-    const int left = Scale(rect.left(), nominal.width(), actual.width());
-    const int top = Scale(rect.top(), nominal.height(), actual.height());
-    const int right = Scale(rect.left() + rect.width(), nominal.width(), actual.width());
-    const int bottom = Scale(rect.top() + rect.height(), nominal.height(), actual.height());
-    return QRect(left, top, right - left, bottom - top);
-  };
-  for (QWidget* child : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    child->setGeometry(fit(child->geometry()));
-  }
-  form.resize(fit(QRect(QPoint(0, 0), form.size())).size());
+QRect DialogUnitsToPixels(const QRect& units, QSizeF baseUnits) {
+  const int left = Map(units.left(), baseUnits.width(), 4);
+  const int top = Map(units.top(), baseUnits.height(), 8);
+  const int right = Map(units.left() + units.width(), baseUnits.width(), 4);
+  const int bottom = Map(units.top() + units.height(), baseUnits.height(), 8);
+  return QRect(left, top, right - left, bottom - top);
 }
 
-// How much wider the form must be for every button and label text to fit:
-// faces differ in how wide a text is against their average letter.
-double TextWidthShortfall(const QWidget& form) {
-  double factor = 1.0;
+QSizeF LayOutFromDialogUnits(QWidget& form) {
+  const QSize measured = DialogBaseUnits(form.font());
+  if (measured.isEmpty()) return {};
+  std::vector<std::pair<QWidget*, QRect>> controls;
   for (QWidget* child : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (!child->inherits("QAbstractButton") && !child->inherits("QLabel")) continue;
-    if (child->width() <= 0) continue;
-    factor = std::max(factor, static_cast<double>(child->sizeHint().width()) / child->width());
+    if (child->isWindow()) continue;
+    controls.emplace_back(child, child->geometry());
   }
-  return std::min(factor, 1.5);
-}
-}  // namespace
-
-void FitFormToFont(QWidget& form, QSize nominal) {
-  const QSize actual = DialogBaseUnits(form.font());
-  if (actual.isEmpty()) return;
-  if (actual != nominal) ScaleForm(form, nominal, actual);
-  const double widen = TextWidthShortfall(form);
-  if (widen > 1.0) {
-    const int base = 1000;
-    ScaleForm(form, QSize(base, 1), QSize(static_cast<int>(std::ceil(base * widen)), 1));
+  const QSizeF base(measured.width() * TextWidthShortfall(controls, measured.width()),
+                    measured.height());
+  for (const auto& [control, units] : controls) {
+    QRect pixels = DialogUnitsToPixels(units, base);
+    if (qobject_cast<QComboBox*>(control)) pixels.setHeight(control->sizeHint().height());
+    control->setGeometry(pixels);
   }
+  form.setFixedSize(DialogUnitsToPixels(QRect(QPoint(0, 0), form.size()), base).size());
+  return base;
 }
 
 QFont DialogFont(int pointSize) {

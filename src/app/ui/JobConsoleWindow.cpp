@@ -9,12 +9,16 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace pellux {
 
 namespace {
 // Wide enough for the flash loader's result lines with their [OK] column.
 constexpr int kColumns = 100;
 constexpr int kRows = 25;
+// The text cursor's width and rounding, beside the document's margins.
+constexpr int kCursorRoom = 4;
 }  // namespace
 
 JobConsoleWindow::JobConsoleWindow(QWidget* parent)
@@ -30,7 +34,10 @@ JobConsoleWindow::JobConsoleWindow(QWidget* parent)
   font.setFixedPitch(true);
   view_->setFont(font);
   view_->setReadOnly(true);
-  view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Long lines wrap at the window's width, but never below a hundred columns,
+  // so that the flash loader's lines keep their shape in a narrow window.
+  view_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  view_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   view_->setUndoRedoEnabled(false);
   // Keys belong to the job's prompts, not to the text view.
   view_->setFocusPolicy(Qt::NoFocus);
@@ -41,8 +48,20 @@ JobConsoleWindow::JobConsoleWindow(QWidget* parent)
   layout->addWidget(view_);
 
   const QFontMetrics metrics(font);
-  resize(metrics.horizontalAdvance(QString(kColumns, QLatin1Char('M'))) + 32,
-         metrics.lineSpacing() * kRows + 16);
+  const int columnsWidth = metrics.horizontalAdvance(QString(kColumns, QLatin1Char('M')));
+  const int textMargins =
+      static_cast<int>(std::ceil(2 * view_->document()->documentMargin())) + kCursorRoom;
+  view_->setMinimumWidth(columnsWidth + textMargins + 2 * view_->frameWidth() +
+                         view_->verticalScrollBar()->sizeHint().width());
+  resize(view_->minimumWidth(), metrics.lineSpacing() * kRows + 16);
+
+  // The view follows the end of the text, also when a resize wraps it anew.
+  QScrollBar* scroll = view_->verticalScrollBar();
+  connect(scroll, &QScrollBar::valueChanged,
+          [this, scroll](int value) { followingEnd_ = value == scroll->maximum(); });
+  connect(scroll, &QScrollBar::rangeChanged, [this, scroll](int, int maximum) {
+    if (followingEnd_) scroll->setValue(maximum);
+  });
 }
 
 void JobConsoleWindow::ShowText(const QString& text) {
@@ -64,6 +83,7 @@ void JobConsoleWindow::ShowText(const QString& text) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QLatin1Char('\n') + tail);
   }
+  followingEnd_ = true;
   view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum());
 }
 

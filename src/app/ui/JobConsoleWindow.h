@@ -47,6 +47,7 @@ class JobConsoleWindow : public QDialog {
   QString typedLine_;
   bool closeAllowed_ = false;
   bool awaitingDismissal_ = false;
+  bool followingEnd_ = true;  // the last line is in view
 };
 
 }  // namespace pellux

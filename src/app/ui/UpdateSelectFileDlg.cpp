@@ -15,9 +15,8 @@ UpdateSelectFileDlg::UpdateSelectFileDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::UpdateSelectFileDlg>()) {
   ui_->setupUi(this);
   setFont(DialogFont(8));
-  FitFormToFont(*this, QSize(6, 13));  // the base units of the form
+  LayOutFromDialogUnits(*this);
   formSize_ = size();
-  setFixedSize(formSize_);
   ui_->statusLine->hide();
   connect(ui_->IDC_1005, &QPushButton::clicked, this, &UpdateSelectFileDlg::OnRunSelected);
   connect(ui_->IDCANCEL, &QPushButton::clicked, this, &QDialog::reject);

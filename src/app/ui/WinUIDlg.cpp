@@ -28,8 +28,6 @@ namespace {
 constexpr int kCompactMargin = 13;
 constexpr int kModalFrameBorder = 3;
 constexpr int kDropDownWidth = 400;
-// The base units the form's pixel positions were converted with.
-constexpr QSize kFormBaseUnits(7, 15);
 
 void RunSelectFileDialog(const std::string& jobSpec, const ServerFileOffer& offer) {
   UpdateSelectFileDlg dialog;
@@ -74,7 +72,7 @@ WinUIDlg::WinUIDlg(const std::string& firstToken, QWidget* parent)
       openFilePicker_(PickOpenFile) {
   ui_->setupUi(this);
   setFont(DialogFont(9));
-  FitFormToFont(*this, kFormBaseUnits);
+  LayOutFromDialogUnits(*this);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   auto* hotKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
@@ -155,17 +153,9 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::PickLocalFile:
       Perform(model_.LocalUpdateChosen(selection, openFilePicker_(action.filter)), selection);
       return;
-    case DialogAction::Kind::DownloadOnlineFiles: {
-      const std::filesystem::path folder = programFolder_;
-      const std::string key = action.machineKey;
-      // It ends with its own "press enter" prompt.
-      RunInConsole(
-          [folder, key](const CancelToken& cancel, JobConsole& console) {
-            return DownloadOnlineFiles(folder, key, cancel, console);
-          },
-          "DOWNLOAD-" + key, RunEnding::Immediate);
+    case DialogAction::Kind::DownloadOnlineFiles:
+      DownloadOnlineFilesInConsole(programFolder_, action.machineKey);
       return;
-    }
     case DialogAction::Kind::ExtendSetting:
       RunExtendSetting(action.machineText, action.machineKey, action.portText);
       return;

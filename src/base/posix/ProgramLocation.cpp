@@ -35,4 +35,8 @@ std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(HomeDirectory()) / "Fabro";
 }
 
+std::filesystem::path DialogWorkFolder() {
+  return {};
+}
+
 }  // namespace pellux

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace pellux {
@@ -39,6 +40,12 @@ std::string ProgramFileName(const char* firstToken) {
 
 std::filesystem::path DefaultApplicationDirectory() {
   return std::filesystem::path(L"C:\\Fabro");
+}
+
+std::filesystem::path DialogWorkFolder() {
+  const char* local = std::getenv("LOCALAPPDATA");
+  if (local == nullptr || local[0] == '\0') return {};
+  return std::filesystem::path(local) / "PelluxUpdate";
 }
 
 }  // namespace pellux

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+#include "boards/FloatEditFilter.h"
+
 namespace pellux {
 
 namespace {
@@ -52,29 +54,17 @@ void CFloatEdit::keyPressEvent(QKeyEvent* event) {
   // With Ctrl held a key types a control character (Ctrl+C, Ctrl+V, ...).
   const bool control = event->modifiers().testFlag(Qt::ControlModifier) ||
                        event->modifiers().testFlag(Qt::MetaModifier);
-  const QString text = event->text();
-  if (!control && text.size() == 1 && AcceptsCharacter(text.front())) {
-    QLineEdit::keyPressEvent(event);
-    return;
+  const QString typed = event->text();
+  if (!control && typed.size() == 1) {
+    const int from = hasSelectedText() ? selectionStart() : cursorPosition();
+    const int to = hasSelectedText() ? from + static_cast<int>(selectedText().size()) : from;
+    if (FloatEditAccepts(text().toStdU16String(), static_cast<size_t>(from),
+                         static_cast<size_t>(to), typed.front().unicode())) {
+      QLineEdit::keyPressEvent(event);  // replaces the selection
+      return;
+    }
   }
   event->accept();  // discarded
-}
-
-bool CFloatEdit::AcceptsCharacter(QChar c) {
-  if (c >= u'0' && c <= u'9') return true;
-  if (c == u'.') return !text().contains(u'.');
-  if (c != u'-') return false;
-
-  const int length = static_cast<int>(text().size());
-  // The selection, or the caret when nothing is selected.
-  const int from = hasSelectedText() ? selectionStart() : cursorPosition();
-  const int to = hasSelectedText() ? from + static_cast<int>(selectedText().size()) : from;
-  if (from == 0 && to == length) {
-    clear();
-    return true;
-  }
-  if (text().contains(u'-')) return false;
-  return to == 0;
 }
 
 }  // namespace pellux

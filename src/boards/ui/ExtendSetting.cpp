@@ -1,30 +1,31 @@
 #include "boards/ui/ExtendSetting.h"
 
 #include "app/ui/MessageBox.h"
+#include "boards/ExtendSettingForm.h"
 #include "boards/ui/ExtendSetting_NR2.h"
 #include "boards/ui/ExtendSetting_R1PS.h"
-#include "jobs/ModeTable.h"
 
 namespace pellux {
 
 void RunExtendSetting(const std::string& machineText, const std::string& machineKey,
                       const std::string& portName) {
-  if (machineKey == "NONE") return;
-  switch (ExtendSettingModelOf(machineText)) {
-    case ExtendSettingModel::NewR2Bender: {
-      ExtendSetting_NR2 dialog(portName);
-      dialog.exec();
+  const ExtendSettingChoice choice = ChooseExtendSetting(machineText, machineKey);
+  switch (choice.kind) {
+    case ExtendSettingChoice::Kind::Nothing:
       return;
-    }
-    case ExtendSettingModel::R1BenderWithPuncherSelector: {
-      ExtendSetting_R1PS dialog(portName);
-      dialog.exec();
+    case ExtendSettingChoice::Kind::NoFunction:
+      ShowMessage(QString::fromUtf8(kNoExtendSettingFunction), MessageIcon::None);
       return;
-    }
-    case ExtendSettingModel::None:
+    case ExtendSettingChoice::Kind::Open:
       break;
   }
-  ShowMessage(QStringLiteral("This machine has no extend setting function."), MessageIcon::None);
+  if (choice.form == &Nr2ExtendSettingForm()) {
+    ExtendSetting_NR2 dialog(portName);
+    dialog.exec();
+  } else {
+    ExtendSetting_R1PS dialog(portName);
+    dialog.exec();
+  }
 }
 
 }  // namespace pellux

@@ -2,28 +2,42 @@
 
 #include <QDialog>
 
-#include "base/Cancellation.h"
+#include <string>
+#include <vector>
+
+#include "boards/ExtendSettingEditor.h"
 
 class QKeyEvent;
 
 namespace pellux {
 
-// The base of the extend setting dialogs. Enter in a value box does nothing:
-// no Load that would overwrite what the user typed, no Save. A focused
-// button still takes Enter.
-class ExtendSettingDialog : public QDialog {
+class CFloatEdit;
+
+// The Qt view of an extend setting dialog: binds the form's boxes and its
+// Load, Save and Close buttons to the editor. Enter in a value box does
+// nothing: no Load that would overwrite what the user typed, no Save. A
+// focused button still takes Enter.
+class ExtendSettingDialog : public QDialog, private ExtendSettingView {
  public:
-  explicit ExtendSettingDialog(QWidget* parent = nullptr) : QDialog(parent) {}
+  ExtendSettingDialog(const ExtendSettingForm& form, std::string portName, QWidget* parent);
+
+  bool IsLoaded() const { return editor_.IsLoaded(); }
 
  protected:
+  // Once the form's widgets exist (named "id<control id>"): lays them out
+  // from their dialog units, fixes the size and binds them.
+  void Bind();
   void keyPressEvent(QKeyEvent* event) override;
 
-  // What the dialog's board exchanges wait on. They run outside any job, so
-  // nothing cancels them: each wait ends by its own time limit.
-  const CancelToken& ExchangeCancellation() const { return exchanges_; }
-
  private:
-  CancelToken exchanges_;
+  std::string BoxText(size_t box) const override;
+  void SetBoxText(size_t box, const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
+  bool WaitForAnswer(CCamVer1& board, int milliseconds) override;
+  void Pause(int milliseconds) override;
+
+  ExtendSettingEditor editor_;
+  std::vector<CFloatEdit*> boxes_;
 };
 
 }  // namespace pellux

@@ -2,7 +2,6 @@
 
 #include "boards/ui/ExtendSettingDialog.h"
 
-#include <array>
 #include <memory>
 #include <string>
 
@@ -12,7 +11,6 @@ class ExtendSetting_NR2;
 
 namespace pellux {
 
-class CFloatEdit;
 // Nine punch positions and the press speed of the NR2 model, loaded from and
 // saved to the running control board.
 class ExtendSetting_NR2 : public ExtendSettingDialog {
@@ -22,18 +20,8 @@ class ExtendSetting_NR2 : public ExtendSettingDialog {
   explicit ExtendSetting_NR2(std::string portName, QWidget* parent = nullptr);
   ~ExtendSetting_NR2() override;
 
-  bool IsLoaded() const { return loaded_; }
-
  private:
-  void OnLoad();
-  void OnSave();
-
   std::unique_ptr<Ui::ExtendSetting_NR2> ui_;
-  std::string portName_;
-  std::array<CFloatEdit*, 9> punchBoxes_{};
-  CFloatEdit* speedBox_ = nullptr;
-  // Save is refused until a Load has succeeded.
-  bool loaded_ = false;
 };
 
 }  // namespace pellux

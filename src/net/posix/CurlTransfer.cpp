@@ -1,6 +1,7 @@
 #include "net/posix/CurlTransfer.h"
 
 #include "base/Cancellation.h"
+#include "net/ServerFailure.h"
 #include "net/posix/CurlHandles.h"
 
 namespace pellux {
@@ -42,6 +43,11 @@ void SetServerRequestOptions(CURL* easy, const char* userAgent, curl_slist* noCa
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   // An address that never answers fails in bounded time (Ctrl+C ends it sooner).
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
+  // A server that takes the connection and then falls silent: no byte for
+  // the stalled-transfer time ends the transfer (libcurl counts whole seconds).
+  const long stallSeconds = static_cast<long>((StalledTransferTimeout().count() + 999) / 1000);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stallSeconds);
   // The progress callback ends a transfer that streams without pause.
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, CancelOnProgress);

@@ -1,5 +1,6 @@
 #include "base/JobConsole.h"
 #include "net/ReplyText.h"
+#include "net/ServerFailure.h"
 #include "net/ServerFiles.h"
 #include "net/posix/CurlHandles.h"
 #include "net/posix/CurlTransfer.h"
@@ -27,14 +28,28 @@ std::string FetchText(const std::string& url, const CancelToken& cancel, JobCons
   curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &reply);
 
+  char detail[CURL_ERROR_SIZE] = "";
+  curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, detail);
+
   const CURLcode result = PerformCancellableTransfer(easy.get(), cancel);
   if (result == CURLE_ABORTED_BY_CALLBACK) return {};
   long status = 0;
   curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
   // No reply at all, or an error page instead of the text: an error page must
   // never pass for a machine list or a digest.
-  if (status == 0 || status >= 400) {
-    console.Write("Fail access to server.\r\n");
+  if (result == CURLE_OPERATION_TIMEDOUT) {
+    console.Printf("Fail access to server. %s\r\n", StalledTransferLine(url).c_str());
+    return {};
+  }
+  if (status == 0) {
+    console.Printf("Fail access to server. %s%s\r\n",
+                   detail[0] != '\0' ? detail : curl_easy_strerror(result),
+                   ServerFailureEnd(url, ServerCheck::Reachable).c_str());
+    return {};
+  }
+  if (status >= 400) {
+    console.Printf("Fail access to server. It answered HTTP status %ld%s\r\n", status,
+                   ServerFailureEnd(url, ServerCheck::Holds).c_str());
     return {};
   }
   // A reply broken off keeps what arrived, as a shorter text.

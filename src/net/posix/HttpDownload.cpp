@@ -2,12 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "base/Cancellation.h"
 #include "base/FileHandle.h"
 #include "base/JobConsole.h"
 #include "net/DownloadProgress.h"
+#include "net/ServerFailure.h"
 #include "net/posix/CurlHandles.h"
 #include "net/posix/CurlTransfer.h"
 
@@ -54,9 +56,11 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   return length;
 }
 
-void ReportError(JobConsole& console, const char* text, CURLcode code, const char* detail) {
+void ReportError(JobConsole& console, const char* text, CURLcode code, const char* detail,
+                 const std::string& url) {
   const char* message = detail[0] != '\0' ? detail : curl_easy_strerror(code);
-  console.Printf("%s Error: %lu - %s\n", text, static_cast<unsigned long>(code), message);
+  console.Printf("%s Error: %lu - %s%s\n", text, static_cast<unsigned long>(code), message,
+                 ServerFailureEnd(url, ServerCheck::Reachable).c_str());
 }
 
 void ReportWriteFailure(JobConsole& console) {
@@ -69,7 +73,9 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   // The local file first: a path that cannot be written costs no network access.
   File file(std::fopen(localPath.c_str(), "wb"));
   if (!file) {
-    console.Printf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
+    const int error = errno;
+    console.Printf("Download file open failed for: %s. Error code: %d (%s)\n", localPath.c_str(),
+                   error, std::strerror(error));
     return false;
   }
 
@@ -84,7 +90,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
                                                           CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
   curl_url_cleanup(parsed);
   if (!urlValid) {
-    ReportError(console, "InternetCrackUrlW failed.", CURLE_URL_MALFORMAT, "");
+    ReportError(console, "InternetCrackUrlW failed.", CURLE_URL_MALFORMAT, "", url);
     return false;
   }
 
@@ -117,21 +123,24 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
     case CURLE_HTTP_RETURNED_ERROR: {
       long status = 0;
       curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-      console.Printf("%sDownload failed: the server answered HTTP status %ld.\n", lineBreak,
-                     status);
+      console.Printf("%sDownload failed: the server answered HTTP status %ld%s\n", lineBreak,
+                     status, ServerFailureEnd(url, ServerCheck::Holds).c_str());
       return false;
     }
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
-      ReportError(console, "InternetCrackUrlW failed.", result, detail);
+      ReportError(console, "InternetCrackUrlW failed.", result, detail, url);
+      return false;
+    case CURLE_OPERATION_TIMEDOUT:
+      console.Printf("%s%s\n", lineBreak, StalledTransferLine(url).c_str());
       return false;
     default:
       if (transfer.progress.begun()) {
         // Cut short or broken off: what arrived is not the whole file.
         console.Write("\n");
-        ReportError(console, "InternetReadFile failed during download.", result, detail);
+        ReportError(console, "InternetReadFile failed during download.", result, detail, url);
       } else {
-        ReportError(console, "HttpSendRequest failed.", result, detail);
+        ReportError(console, "HttpSendRequest failed.", result, detail, url);
       }
       return false;
   }

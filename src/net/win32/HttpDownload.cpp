@@ -5,12 +5,15 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "base/FileHandle.h"
 #include "base/JobConsole.h"
 #include "net/DownloadProgress.h"
+#include "net/ServerFailure.h"
 #include "net/win32/InternetSession.h"
+#include "net/win32/SystemMessage.h"
 #include "net/win32/WideText.h"
 
 namespace pellux {
@@ -22,23 +25,21 @@ constexpr size_t kPathLength = 2048;
 
 using File = FileHandle;
 
-// "<text> Error: <code> - <system message>", or the text alone without an error code.
-void ReportLastError(JobConsole& console, const char* text) {
+// "<text> Error: <code> - <system message> (<url>). Check ...", or the text
+// alone without an error code; a time-out has a line of its own.
+void ReportLastError(JobConsole& console, const char* text, const std::string& url) {
   const DWORD code = GetLastError();
-  if (code == 0) {
-    console.Printf("%s\n", text);
+  if (code == ERROR_INTERNET_TIMEOUT) {
+    console.Printf("%s\n", StalledTransferLine(url).c_str());
     return;
   }
-  wchar_t message[256] = L"";
-  // WinINet's own codes are in its module's message table.
-  const bool internetCode = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST;
-  const DWORD source = internetCode ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
-  FormatMessageW(source | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 internetCode ? GetModuleHandleW(L"wininet.dll") : nullptr, code,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), message, 256, nullptr);
-  std::string line = FromWide(message);
-  if (line.empty() || line.back() != '\n') line += '\n';
-  console.Printf("%s Error: %lu - %s", text, static_cast<unsigned long>(code), line.c_str());
+  const std::string end = ServerFailureEnd(url, ServerCheck::Reachable);
+  if (code == 0) {
+    console.Printf("%s%s\n", text, end.c_str());
+    return;
+  }
+  console.Printf("%s Error: %lu - %s%s\n", text, static_cast<unsigned long>(code),
+                 SystemMessage(code).c_str(), end.c_str());
 }
 
 // A numeric header of the reply; false when the reply has none.
@@ -62,14 +63,16 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   // The local file first: a path that cannot be written costs no network access.
   File file(_wfopen(ToWide(localPath).c_str(), L"wb"));
   if (!file) {
-    console.Printf("Download file open failed for: %s. Error code: %d\n", localPath.c_str(), errno);
+    const int error = errno;
+    console.Printf("Download file open failed for: %s. Error code: %d (%s)\n", localPath.c_str(),
+                   error, std::strerror(error));
     return false;
   }
   DownloadProgress progress(localPath, console);
 
   InternetSession session(L"Tarnwick_Webget/1.0", cancel);
   if (session.root() == nullptr) {
-    ReportLastError(console, "InternetOpen failed.");
+    ReportLastError(console, "InternetOpen failed.", url);
     return false;
   }
 
@@ -84,7 +87,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   parts.dwUrlPathLength = kPathLength;
   if (wideUrl.empty() || !InternetCrackUrlW(wideUrl.c_str(), 0, 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-    ReportLastError(console, "InternetCrackUrlW failed.");
+    ReportLastError(console, "InternetCrackUrlW failed.", url);
     return false;
   }
 
@@ -92,7 +95,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
       session.Adopt(InternetConnectW(session.root(), host, parts.nPort, nullptr, nullptr,
                                      INTERNET_SERVICE_HTTP, 0, session.context()));
   if (connection == nullptr) {
-    ReportLastError(console, "InternetConnect failed.");
+    ReportLastError(console, "InternetConnect failed.", url);
     return false;
   }
   const wchar_t* accepted[] = {L"*/*", nullptr};
@@ -101,21 +104,22 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   HINTERNET request = session.Adopt(HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr,
                                                      accepted, flags, session.context()));
   if (request == nullptr) {
-    ReportLastError(console, "HttpOpenRequest failed.");
+    ReportLastError(console, "HttpOpenRequest failed.", url);
     return false;
   }
   // Ask every cache on the way for a fresh copy.
   const wchar_t* noCache = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (!session.Complete(HttpSendRequestW(request, noCache, static_cast<DWORD>(-1), nullptr, 0))) {
     if (session.Cancelled()) return ReportCancelled(console, progress);
-    ReportLastError(console, "HttpSendRequest failed.");
+    ReportLastError(console, "HttpSendRequest failed.", url);
     return false;
   }
   // An error status (400 and above) is a failed download, not a file.
   DWORD status = 0;
   if (QueryNumber(request, HTTP_QUERY_STATUS_CODE, status) && status >= 400) {
-    console.Printf("Download failed: the server answered HTTP status %lu.\n",
-                   static_cast<unsigned long>(status));
+    console.Printf("Download failed: the server answered HTTP status %lu%s\n",
+                   static_cast<unsigned long>(status),
+                   ServerFailureEnd(url, ServerCheck::Holds).c_str());
     return false;
   }
   DWORD length = 0;
@@ -128,7 +132,7 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
     if (!read) {
       // Broken off: what arrived is not the whole file.
       console.Write("\n");
-      ReportLastError(console, "InternetReadFile failed during download.");
+      ReportLastError(console, "InternetReadFile failed during download.", url);
       return false;
     }
     if (data.empty()) break;
@@ -142,8 +146,9 @@ bool DownloadFile(const std::string& url, const std::string& localPath, const Ca
   if (length > 0 && progress.total() < length) {
     console.Printf(
         "\nInternetReadFile failed during download. Error: the connection ended after "
-        "%lu of %lu bytes.\n",
-        static_cast<unsigned long>(progress.total()), static_cast<unsigned long>(length));
+        "%lu of %lu bytes%s\n",
+        static_cast<unsigned long>(progress.total()), static_cast<unsigned long>(length),
+        ServerFailureEnd(url, ServerCheck::Reachable).c_str());
     return false;
   }
   // Buffered bytes that cannot reach the disk are a write failure too.

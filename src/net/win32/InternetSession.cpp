@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Cancellation.h"
+#include "net/ServerFailure.h"
 
 namespace pellux {
 
@@ -148,8 +149,14 @@ bool InternetSession::Complete(BOOL started) {
   const HANDLE wake = reinterpret_cast<HANDLE>(cancel_.Wake().NativeHandle());
   HANDLE handles[2] = {state_->completed, wake};
   const DWORD count = cancel_.Wake().NativeHandle() == -1 ? 1 : 2;
-  if (!cancel_.IsCancelled() &&
-      WaitForMultipleObjects(count, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
+  // Every wait for the server is one for its next bytes: a wait that lasts
+  // the stalled-transfer time ends the exchange (WinINet's own receive
+  // time-out is not applied to every handle everywhere, and Wine reports it
+  // as a broken connection).
+  const DWORD limit = static_cast<DWORD>(StalledTransferTimeout().count());
+  const DWORD waited =
+      cancel_.IsCancelled() ? WAIT_FAILED : WaitForMultipleObjects(count, handles, FALSE, limit);
+  if (waited == WAIT_OBJECT_0) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (state_->result.dwResult != 0) return true;
     SetLastError(state_->result.dwError);
@@ -157,9 +164,10 @@ bool InternetSession::Complete(BOOL started) {
   }
   // Closing the handles ends the pending call; whatever it still writes goes
   // to the state, which outlives it.
-  cancelled_ = true;
+  const bool stalled = waited == WAIT_TIMEOUT && !cancel_.IsCancelled();
+  (stalled ? stalled_ : cancelled_) = true;
   CloseAll();
-  SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+  SetLastError(stalled ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_OPERATION_CANCELLED);
   return false;
 }
 
@@ -172,8 +180,8 @@ HINTERNET InternetSession::CompleteHandle(HINTERNET started) {
 
 bool InternetSession::Read(HINTERNET handle, DWORD size, std::string_view& data) {
   data = {};
-  if (cancelled_) {
-    SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+  if (cancelled_ || stalled_) {
+    SetLastError(cancelled_ ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_TIMEOUT);
     return false;
   }
   // No read is pending here: the previous one has completed.

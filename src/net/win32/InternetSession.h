@@ -40,7 +40,8 @@ class InternetSession {
 
   // Finishes a call that returned `started`: at once when it succeeded or
   // failed outright, else after its completion. False on failure, with the
-  // error as the thread's last error, or on cancellation.
+  // error as the thread's last error, on cancellation, or when the server
+  // sent nothing for StalledTransferTimeout() (ERROR_INTERNET_TIMEOUT).
   bool Complete(BOOL started);
   // The same for a call that returns a handle (InternetOpenUrl).
   HINTERNET CompleteHandle(HINTERNET started);
@@ -60,6 +61,7 @@ class InternetSession {
   HINTERNET root_ = nullptr;
   HINTERNET children_[2] = {nullptr, nullptr};
   bool cancelled_ = false;
+  bool stalled_ = false;  // a wait lasted StalledTransferTimeout(): the handles are closed
   bool closed_ = false;
 };
 

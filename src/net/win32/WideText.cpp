@@ -26,4 +26,17 @@ std::string FromWide(std::wstring_view text) {
   return narrow;
 }
 
+std::optional<std::string> ToAnsiCodePage(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  BOOL lossy = FALSE;
+  const int length =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                          nullptr, 0, nullptr, &lossy);
+  if (length <= 0 || lossy) return std::nullopt;
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      narrow.data(), length, nullptr, nullptr);
+  return narrow;
+}
+
 }  // namespace pellux
