@@ -40,10 +40,16 @@ JobTerminal::JobTerminal(Use use) : state_(std::make_unique<State>()) {
       return;
     }
     if (IsRedirected(s.savedOutput)) {
-      // The output stays where it was sent; the console of the program that
-      // started it, if any, still brings the user's Ctrl+C.
-      if (GetConsoleWindow() == nullptr)
-        s.freeConsole = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+      // The output stays where it was sent, but the job still needs a
+      // console for the user's Ctrl+C: the starting program's, else one of
+      // its own (which takes the standard handles: they are given back).
+      if (GetConsoleWindow() == nullptr) {
+        s.freeConsole = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE || AllocConsole() != FALSE;
+        s.handlesReplaced = s.freeConsole;
+        SetStdHandle(STD_INPUT_HANDLE, s.savedInput);
+        SetStdHandle(STD_OUTPUT_HANDLE, s.savedOutput);
+        SetStdHandle(STD_ERROR_HANDLE, s.savedError);
+      }
       return;
     }
     // Started from Explorer (or as a GUI program from a console): the
