@@ -6,6 +6,16 @@
 # by MessageBoxWatch.exe on a virtual display of this stage's own.
 echo "== Console job mode: message boxes, Ctrl+C, line ends, --help"
 watch=$windows/tests/windows/MessageBoxWatch.exe
+number=$((150 + $$ % 100))
+Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+children+=($!)
+for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
+[ -S "/tmp/.X11-unix/X$number" ] || fail "Xvfb :$number did not start: $(cat "$work/xvfb.log")"
+# The prefix's desktop is made by the first program after the server
+# starts: a fresh server, so that it is made on this display.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+export DISPLAY=:$number
 logs=$(find "$WINEPREFIX/drive_c/users" -type d -path '*/PelluxUpdate/logs' | head -n 1)
 [ -n "$logs" ] || fail "the jobs wrote no logs under %LOCALAPPDATA%"
 
@@ -31,11 +41,6 @@ crlf_only "$work/PUpdate-NR2-Firmware-COM3.out" || fail "redirected output has m
 crlf_only "$(ls -t "$logs"/*FIRMWARE-COM3*.log | head -n 1)" || fail "the job log has mixed line ends"
 echo "line ends: CRLF only"
 
-number=$((150 + $$ % 100))
-Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-children+=($!)
-for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
-[ -S "/tmp/.X11-unix/X$number" ] || fail "Xvfb :$number did not start: $(cat "$work/xvfb.log")"
 
 # Starts a job copy as Explorer does (no console, no standard handles) and
 # reads the box it ends with; `gesture` is a helper's extra gesture meanwhile.
@@ -51,7 +56,7 @@ boxed_job() {
   fi
   local status=0
   (cd "$run" && DISPLAY=:$number PUPDATE_SERVER_URL=$sim_url timeout 300 \
-    "$wine" start /wait /unix "$run/$name.exe" "$@" </dev/null >/dev/null 2>&1) || status=$?
+    "$wine" start /wait /unix "$run/$name.exe" "$@" </dev/null >"$work/start.out" 2>&1 || { cat "$work/start.out" >&2; false; }) || status=$?
   wait "$watcher" || fail "$name: no message box: $(cat "$work/box.out")"
   [ -z "$helper" ] || wait "$helper" || fail "$name: $gesture failed: $(cat "$work/gesture.out")"
   grep -qx "PelluxUpdate: $expected" <(tr -d '\r' <"$work/box.out") \
