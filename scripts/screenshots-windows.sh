@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures of the Windows dialogs for the README, into docs/screenshots/windows-*.png:
-# the main dialog's compact and engineer views and Select File, as Wine draws
+# the main dialog's compact, engineer and local-mode views and Select File, as Wine draws
 # them (its virtual desktop gives the windows their title bars) under Xvfb,
 # against pupdate-sim. Not part of CI; needs wine64, xvfb and imagemagick.
 set -euo pipefail
@@ -53,10 +53,15 @@ shoot() {
   echo "docs/screenshots/$2"
 }
 
-cp "$windows/src/PelluxUpdateV3.exe" "$work/PelluxUpdateV3.exe"
-(cd "$work" && PUPDATE_SERVER_URL=$sim_url exec "$wine" explorer "/desktop=$desktop,640x480" ./PelluxUpdateV3.exe >/dev/null 2>&1) &
-children+=($!)
+# Starts the program on the virtual desktop under the name $1.
+start() {
+  cp "$windows/src/PelluxUpdateV3.exe" "$work/$1.exe"
+  (cd "$work" && PUPDATE_SERVER_URL=$sim_url exec "$wine" explorer "/desktop=$desktop,640x480" \
+    "./$1.exe" >/dev/null 2>&1) &
+  children+=($!)
+}
 main='PelluxUpdateV3 (V251112) - '
+start PelluxUpdateV3
 driver wait "$main" 60 >/dev/null
 com3=$(driver combo "$main" 1005 | tr -d '\r*' | grep -nx COM3 | cut -d: -f1)
 driver select "$main" 1005 $((com3 - 1))
@@ -68,4 +73,10 @@ driver click "$main" 1006
 driver wait 'Select File' 60 >/dev/null
 shoot 'Select File' windows-select-file.png
 driver click 'Select File' 2
+driver click "$main" 2
+driver gone "$main" 30
+# Local mode, with the line that says why.
+start PelluxUpdateV3L
+driver wait "$main" 60 >/dev/null
+shoot "$main" windows-main-local.png
 driver click "$main" 2

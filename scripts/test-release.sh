@@ -129,7 +129,7 @@ user_folder=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Loca
   timeout 600 "$wine" "$program" \
   --job PUpdate-NR2-Firmware-COM3 </dev/null >"$work/job.out" 2>&1) \
   || { cat "$work/job.out" >&2; fail "the installed program's firmware job failed"; }
-tr -d '\r' <"$work/job.out" | grep -qx Complete || { cat "$work/job.out" >&2; fail "the job did not say Complete"; }
+grep -qx Complete <<<"$(tr -d '\r' <"$work/job.out")" || { cat "$work/job.out" >&2; fail "the job did not say Complete"; }
 flash_report | grep -q 'flash matches' || fail "after the job: $(flash_report)"
 ls "$user_folder/logs/"*.log >/dev/null 2>&1 || fail "the job left no log in $user_folder/logs"
 echo "firmware job from the install folder: Complete"
@@ -139,7 +139,7 @@ mkdir -p "$work/empty"
 (cd "$work/empty" && timeout 600 "$wine" 'C:\Program Files\PelluxUpdate\FlashLoader.exe' \
   -c --pn 3 --br 57600 --to 3000 -i STM32_High-density_256K -r --a 8000000 </dev/null \
   >"$work/FlashLoader.out" 2>&1) || { cat "$work/FlashLoader.out" >&2; fail "FlashLoader.exe failed"; }
-tr -d '\r' <"$work/FlashLoader.out" | grep -q 'Your code is running' \
+grep -q 'Your code is running' <<<"$(tr -d '\r' <"$work/FlashLoader.out")" \
   || { cat "$work/FlashLoader.out" >&2; fail "FlashLoader.exe did not start the program"; }
 echo "FlashLoader.exe in an empty folder: found its map, the code is running"
 

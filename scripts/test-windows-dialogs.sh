@@ -141,20 +141,26 @@ nr2=$(grep -n '' <<<"$machines" | grep ':New R2 Bender$' | cut -d: -f1)
 com3=$(grep -nx COM3 <<<"$ports" | cut -d: -f1)
 driver select "$main" 1003 $((nr2 - 1))
 driver select "$main" 1005 $((com3 - 1))
+stored() { "$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null || true; }
 for _ in $(seq 50); do
-  "$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null | grep -q 'New R2 Bender' && break
+  grep -q 'REG_SZ *New R2 Bender' <<<"$(stored)" && break
   sleep 0.1
 done
-"$wine" reg query 'HKCU\SOFTWARE\PelluxUpdateV3' /v MachineType 2>/dev/null | grep -q 'REG_SZ *New R2 Bender' \
-  || fail "the choice was not stored in the registry"
+grep -q 'REG_SZ *New R2 Bender' <<<"$(stored)" || fail "the choice was not stored in the registry: $(stored)"
 
-# Online Update, Firmware: the board is erased and flashed again.
-erased=$(sim_events 'erased the whole flash')
-before=$(logs_now)
-driver click "$main" 1004
-job_complete "$before" "Online Update (Firmware)"
-[ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "Online Update did not flash the board"
-flash_report | grep -q 'flash matches' || fail "after Online Update: $(flash_report)"
+# Presses button $2 of window $1, which runs a firmware job: the board must
+# be erased and flashed again, with the file of the server.
+flashed_by() {
+  local erased before
+  erased=$(sim_events 'erased the whole flash')
+  before=$(logs_now)
+  driver click "$1" "$2"
+  job_complete "$before" "$3"
+  [ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "$3 did not flash the board"
+  flash_report | grep -q 'flash matches' || fail "after $3: $(flash_report)"
+}
+
+flashed_by "$main" 1004 "Online Update (Firmware)"
 
 # Online Update (Selectable): Select File offers the server's list, OK runs the selected file.
 driver click "$main" 1006
@@ -162,12 +168,7 @@ driver wait 'Select File' 60 >/dev/null || fail "Select File did not open"
 offered=$(driver combo 'Select File' 1006 | tr -d '\r')
 listed=$(server_list 'filelist.php?MachineName=NR2/FIRMWARE' | sed '1s/^/*/')
 [ "$offered" = "$listed" ] || fail "Select File offers \"$offered\", the server lists \"$listed\""
-erased=$(sim_events 'erased the whole flash')
-before=$(logs_now)
-driver click 'Select File' 1005
-job_complete "$before" "Select File OK (Firmware)"
-[ "$(sim_events 'erased the whole flash')" -gt "$erased" ] || fail "Select File's job did not flash the board"
-flash_report | grep -q 'flash matches' || fail "after Select File: $(flash_report)"
+flashed_by 'Select File' 1005 "Select File OK (Firmware)"
 driver click 'Select File' 2
 driver gone 'Select File' 30 || fail "Close did not end Select File"
 
@@ -224,6 +225,18 @@ driver wait "For Engineer" 30 >/dev/null || fail "a double-click did not show th
 driver click "$main" 1013
 message=$(driver message 60 | tr -d '\r') || fail "Extend Setting showed no message"
 [ "$message" = "This machine has no extend setting function." ] || fail "Extend Setting says \"$message\""
+# A machine the server has no step files for: Select File says why its list is empty.
+notcher=$(grep -n '' <<<"$machines" | grep ':Profile Notcher$' | cut -d: -f1)
+driver select "$main" 1003 $((notcher - 1))
+driver click "$main" 1012
+driver wait 'Select File' 60 >/dev/null || fail "Select File did not open for an empty list"
+[ -z "$(driver combo 'Select File' 1006)" ] || fail "Select File offers files for PROFILENOTCHER/STEP"
+status=$(driver text 'Select File' 1022 | tr -d '\r')
+[ -n "$status" ] || fail "Select File does not say why its list is empty"
+echo "Select File with an empty list: \"$status\""
+driver click 'Select File' 2
+driver gone 'Select File' 30 || fail "Close did not end Select File"
+[ -z "$(driver text "$main" 1022)" ] || fail "the main dialog shows a status line online"
 driver select "$main" 1003 $((nr2 - 1))
 close_dialog "$main"
 echo "Registry: MachineType restored at the second start"
@@ -232,10 +245,15 @@ echo "Registry: MachineType restored at the second start"
 start_dialog PelluxUpdateV3L "$sim_url"
 driver wait "$main" 60 >/dev/null || fail "PelluxUpdateV3L did not open"
 [ "$(driver combo "$main" 1003 | tr -d '\r')" = '*Local Update' ] || fail "PelluxUpdateV3L is not in local mode"
+status=$(driver text "$main" 1022 | tr -d '\r')
+[ "$status" = "Local mode: the program's name ends in L." ] || fail "PelluxUpdateV3L says \"$status\""
 close_dialog "$main"
 start_dialog PIP-127.0.0.2 ''
 title=$(driver wait "$main" 60 | tr -d '\r') || fail "PIP-127.0.0.2.exe did not open"
 [ "$title" = "${main}http://127.0.0.2/" ] || fail "PIP-127.0.0.2.exe reads \"$title\""
+status=$(driver text "$main" 1022 | tr -d '\r')
+[[ $status == "Local mode: no machine list from http://127.0.0.2/machlist.txt ("* ]] \
+  || fail "PIP-127.0.0.2.exe says \"$status\""
 close_dialog "$main"
 echo "Local mode: PelluxUpdateV3L and an unreachable PIP- server"
 

@@ -242,11 +242,11 @@ job() {
   (cd "$run" && PUPDATE_SERVER_URL=$sim_url timeout 900 "$wine" "./$name.exe" "$@" \
     </dev/null >"$work/$name.out" 2>&1) || status=$?
   # The result line; the job's log file may be named after it.
-  if [ "$status" -ne 0 ] || ! tr -d '\r' <"$work/$name.out" | grep -qx Complete; then
+  if [ "$status" -ne 0 ] || ! grep -qx Complete <<<"$(tr -d '\r' <"$work/$name.out")"; then
     cat "$work/$name.out" >&2
     fail "$name ended with status $status, not Complete"
   fi
-  tr -d '\r' <"$work/$name.out" | grep -q '^Signature check success (publisher key ' \
+  grep -q '^Signature check success (publisher key ' <<<"$(tr -d '\r' <"$work/$name.out")" \
     || { cat "$work/$name.out" >&2; fail "$name did not check the publisher's signature"; }
   echo "$name: Complete"
 }
@@ -336,7 +336,7 @@ status=0
 timeout 60 tail --pid="$waiting" -f /dev/null || fail "Ctrl+C did not end the job"
 wait "$waiting" || status=$?
 exec 7>&-
-[ "$status" -ne 0 ] && tr -d '\r' <"$work/ctrlc.out" | grep -qx Error \
+[ "$status" -ne 0 ] && grep -qx Error <<<"$(tr -d '\r' <"$work/ctrlc.out")" \
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"
 echo "Ctrl+C: the job ended with Error"
 

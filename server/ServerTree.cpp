@@ -1,12 +1,18 @@
 #include "ServerTree.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
+// A tree has a few hundred paths; more means names that come and go.
+constexpr size_t kMostChecked = 65536;
+
 // A path piece a client may use: no parent step, nothing hidden, no
 // backslash (another system's separator) and no control byte.
 bool IsPlainPiece(const std::string& piece) {
@@ -40,16 +46,36 @@ std::optional<std::string> ServerTree::PlainPath(const std::string& relative) {
   return path;
 }
 
+std::optional<ServerTree::Identity> ServerTree::IdentityOf(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return Identity{.device = info.st_dev, .inode = info.st_ino};
+}
+
 std::optional<fs::path> ServerTree::Resolve(const std::string& relative) const {
   const auto plain = PlainPath(relative);
   if (!plain) return std::nullopt;
   const fs::path result = plain->empty() ? root_ : root_ / *plain;
+  // Checking the links takes a look per piece of the path; a path that
+  // still leads to the very file or folder it led to when it was checked
+  // needs one look (whatever path reaches it, it is the one that passed).
+  const auto identity = IdentityOf(result);
+  if (identity) {
+    std::shared_lock lock(checkedMutex_);
+    const auto found = checked_.find(*plain);
+    if (found != checked_.end() && found->second == *identity) return result;
+  }
   // Links inside the tree must not lead out of it either.
   std::error_code error;
   const fs::path realRoot = fs::canonical(root_, error);
   if (error) return std::nullopt;
   const fs::path real = fs::weakly_canonical(result, error);
   if (error || !IsInside(real, realRoot)) return std::nullopt;
+  if (identity && IdentityOf(real) == identity) {
+    std::unique_lock lock(checkedMutex_);
+    if (checked_.size() >= kMostChecked) checked_.clear();
+    checked_.insert_or_assign(*plain, *identity);
+  }
   return real;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <optional>
+#include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The folder tree an update server offers: machlist.txt at the root, data
@@ -51,5 +55,15 @@ class ServerTree {
   static std::optional<std::string> PlainPath(const std::string& relative);
   std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
 
+  struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  static std::optional<Identity> IdentityOf(const std::filesystem::path& path);
+
   std::filesystem::path root_;
+  // Paths found inside the tree, by plain path: what they led to then.
+  mutable std::shared_mutex checkedMutex_;
+  mutable std::unordered_map<std::string, Identity> checked_;
 };

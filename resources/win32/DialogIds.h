@@ -26,6 +26,8 @@
 #define IDC_STEP_DRIVER_SETTING 1012
 #define IDC_EXTEND_SETTING 1013
 #define IDC_RESCAN 1021
+// Both dialogs: why there is nothing to choose (hidden when there is no reason)
+#define IDC_STATUS_LINE 1022
 
 // File selection dialog
 #define IDC_RUN_SELECTED 1005

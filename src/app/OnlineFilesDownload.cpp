@@ -45,14 +45,33 @@ std::string DownloadFileUrl(const std::string& upperKey, const std::string& mode
 }
 
 namespace {
-// Makes the machine's folder beside the program, or else below the user's
-// downloads folder. Empty when neither can be made.
+// The machine's folder and one folder per mode in it; an existing folder is
+// fine. On failure `failed` names the folder that could not be made.
+std::error_code MakeTree(const std::filesystem::path& base, bool withParents,
+                         std::filesystem::path& failed) {
+  std::error_code error;
+  failed = base;
+  if (withParents) {
+    std::filesystem::create_directories(base, error);
+  } else {
+    std::filesystem::create_directory(base, error);
+  }
+  for (const std::string& mode : DownloadModes()) {
+    if (error) break;
+    failed = base / mode;
+    std::filesystem::create_directory(failed, error);
+  }
+  return error;
+}
+
+// Makes the machine's folder tree beside the program, or else below the
+// user's downloads folder. Empty when neither can be made.
 std::filesystem::path MakeBaseFolder(const std::filesystem::path& programFolder,
                                      const std::string& upperKey, JobConsole& console) {
   const std::filesystem::path beside = DownloadBaseFolder(programFolder, upperKey);
   console.Printf("Make Base Directory : %s\r\n", beside.string().c_str());
-  std::error_code error;
-  std::filesystem::create_directory(beside, error);
+  std::filesystem::path failed;
+  const std::error_code error = MakeTree(beside, false, failed);
   if (!error) return beside;
 
   const std::filesystem::path userFolder = UserDownloadsFolder();
@@ -60,17 +79,16 @@ std::filesystem::path MakeBaseFolder(const std::filesystem::path& programFolder,
     console.Printf(
         "Cannot create %s: %s. Set HOME or run the program from a folder you may "
         "write to.\r\n",
-        beside.string().c_str(), error.message().c_str());
+        failed.string().c_str(), error.message().c_str());
     return {};
   }
   const std::filesystem::path inUserFolder = DownloadBaseFolder(userFolder, upperKey);
   console.Printf("Cannot write beside the program (%s: %s); the files go to %s instead.\r\n",
-                 beside.string().c_str(), error.message().c_str(), inUserFolder.string().c_str());
-  std::error_code userError;
-  std::filesystem::create_directories(inUserFolder, userError);
+                 failed.string().c_str(), error.message().c_str(), inUserFolder.string().c_str());
+  const std::error_code userError = MakeTree(inUserFolder, true, failed);
   if (userError) {
     console.Printf("Cannot create %s: %s. Check the folder's permissions and free space.\r\n",
-                   inUserFolder.string().c_str(), userError.message().c_str());
+                   failed.string().c_str(), userError.message().c_str());
     return {};
   }
   console.Printf("Make Base Directory : %s\r\n", inUserFolder.string().c_str());
@@ -93,8 +111,6 @@ bool DownloadOnlineFiles(const std::filesystem::path& programFolder, const std::
   int failed = 0;
   for (const std::string& mode : DownloadModes()) {
     const std::filesystem::path modeFolder = base / mode;
-    std::error_code ignored;
-    std::filesystem::create_directory(modeFolder, ignored);
     const std::vector<std::string> lines =
         ListServerFiles(DownloadListSpec(upperKey, mode), true, cancel, console);
     for (size_t i = 1; i < lines.size(); ++i) {

@@ -71,7 +71,7 @@ class Installation {
     if (!Exists(directory_)) return true;
     if (!fs::is_directory(directory_, ec)) {
       console_.Printf("Cannot install: %s is not a folder. Nothing was changed.\r\n",
-                      directory_.c_str());
+                      directory_.string().c_str());
       return false;
     }
     const fs::path backup = BackupDirectoryFor(directory_, now);
@@ -79,7 +79,7 @@ class Installation {
       console_.Printf(
           "Cannot move the previous installation aside: %s already exists. Nothing was "
           "changed.\r\n",
-          backup.c_str());
+          backup.string().c_str());
       return false;
     }
     fs::rename(directory_, backup, ec);
@@ -87,7 +87,7 @@ class Installation {
       console_.Printf(
           "Cannot move the previous installation %s aside to %s: %s. Nothing was "
           "changed.\r\n",
-          directory_.c_str(), backup.c_str(), ec.message().c_str());
+          directory_.string().c_str(), backup.string().c_str(), ec.message().c_str());
       return false;
     }
     backup_ = backup;
@@ -98,7 +98,7 @@ class Installation {
     std::error_code ec;
     fs::create_directories(directory_, ec);
     if (!fs::is_directory(directory_, ec)) {
-      console_.Printf("Cannot create the installation directory %s.\r\n", directory_.c_str());
+      console_.Printf("Cannot create the installation directory %s.\r\n", directory_.string().c_str());
       return false;
     }
     created_ = true;
@@ -156,7 +156,7 @@ class Installation {
     std::error_code ec;
     if (created_) RemoveFolderTree(directory_, ec);
     if (ec) {
-      console_.Printf("The partly installed application remains in %s.\r\n", directory_.c_str());
+      console_.Printf("The partly installed application remains in %s.\r\n", directory_.string().c_str());
     }
     if (backup_.empty()) {
       if (!ec) console_.Write("Nothing was installed.\r\n");
@@ -164,9 +164,9 @@ class Installation {
     }
     if (!ec) fs::rename(backup_, directory_, ec);
     if (ec) {
-      console_.Printf("The previous installation is kept whole in %s.\r\n", backup_.c_str());
+      console_.Printf("The previous installation is kept whole in %s.\r\n", backup_.string().c_str());
     } else {
-      console_.Printf("The previous installation has been put back in %s.\r\n", directory_.c_str());
+      console_.Printf("The previous installation has been put back in %s.\r\n", directory_.string().c_str());
     }
   }
 

@@ -1,5 +1,7 @@
 #include "jobs/ConsoleRunner.h"
 
+#include <vector>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -109,6 +111,12 @@ bool RunJobInConsole(int argc, const char* const* argv) {
         return RunJob(argc, argv, cancel, console);
       },
       name.empty() ? "JOB" : name);
+}
+
+bool RunJobInConsole(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return RunJobInConsole(static_cast<int>(argv.size()), argv.data());
 }
 
 }  // namespace pellux

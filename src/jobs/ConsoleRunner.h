@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellux {
 
@@ -11,6 +13,8 @@ class JobConsole;
 // Runs one job (RunJob on the argument vector) on a job thread with a console,
 // and blocks until it has ended. False when the job failed or was cancelled.
 bool RunJobInConsole(int argc, const char* const* argv);
+// The same for a job argument vector held as texts (a dialog's).
+bool RunJobInConsole(const std::vector<std::string>& args);
 
 // How the console ends a run: with the result held until the user dismisses
 // it, or at once (for a body that ends with its own "press enter" prompt).

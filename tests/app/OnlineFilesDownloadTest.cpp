@@ -81,6 +81,19 @@ TEST_F(OnlineFilesDownloadTest, ClosedProgramFolderSendsTheTreeToTheUsersDataFol
   EXPECT_TRUE(out.ends_with("The files are in " + base + "\r\n")) << out;
 }
 
+// A machine folder that is there but cannot take the mode folders counts as
+// closed too.
+TEST_F(OnlineFilesDownloadTest, UnusableMachineFolderSendsTheTreeToTheUsersDataFolder) {
+  fs::create_directories(dir / "bin/NR2");
+  WriteFile(dir / "bin/NR2/FPGA", "in the way of the FPGA folder");
+  ScopedEnv data("XDG_DATA_HOME", dir / "data");
+  EXPECT_TRUE(Download(dir / "bin"));
+  EXPECT_EQ(ReadFile(dir / "data/PelluxUpdate/Downloads/NR2/SERVO/drive.csv"), "servo bytes");
+  EXPECT_NE(Output().find("Cannot write beside the program (" + (dir / "bin/NR2/FPGA") + ": "),
+            std::string::npos)
+      << Output();
+}
+
 TEST(UserDownloadsFolder, FollowsXdgDataHomeElseHome) {
   {
     ScopedEnv data("XDG_DATA_HOME", "/srv/data");

@@ -104,13 +104,30 @@ TEST_F(UpdateServerReplies, AKeptDigestIsNotGivenForALinkThatNowLeadsOutside) {
   EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex"),
             std::make_pair(200, std::string("c4ca4238a0b923820dcc509a6f75849b")));
   EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 200);
+  EXPECT_EQ(Get("/NR2/FIRMWARE/latest.hex"), std::make_pair(200, std::string("1")));
   fs::remove(link);
   fs::create_symlink(server.Root() / ".." / "outside.txt", link);
   EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").first, 404);
+  EXPECT_EQ(Get("/NR2/FIRMWARE/latest.hex").first, 404);
   fs::remove(link);
   fs::create_symlink("second.hex", link);
   EXPECT_EQ(Get("/filemd5.php?FilePath=NR2/FIRMWARE/latest.hex").second,
             Get("/filemd5.php?FilePath=NR2/FIRMWARE/second.hex").second);
+}
+
+TEST_F(UpdateServerReplies, AListedFolderLinkThatNowLeadsOutsideIsNotListed) {
+  const fs::path outside = server.Root() / ".." / "outside-folder";
+  fs::create_directories(outside);
+  WriteFile((outside / "secret.hex").string(), "s");
+  const fs::path link = server.Root() / "NR2/LATEST";
+  fs::create_symlink("FIRMWARE", link);
+  EXPECT_EQ(Get("/filelist.php?MachineName=NR2/LATEST").first, 200);
+  EXPECT_EQ(Get("/filelist.php?MachineName=NR2/LATEST").first, 200);
+  fs::remove(link);
+  fs::create_symlink(outside, link);
+  EXPECT_EQ(Get("/filelist.php?MachineName=NR2/LATEST").first, 404);
+  EXPECT_EQ(Get("/NR2/LATEST/secret.hex").first, 404);
+  fs::remove_all(outside);
 }
 
 TEST_F(UpdateServerReplies, LogsOneLinePerRequest) {

@@ -45,8 +45,7 @@ void UpdateSelectFileDlg::OnRunSelected() {
   const auto job = SelectedFileJob(jobSpec_, fileNames_,
                                    index < 0 ? std::nullopt : std::optional<size_t>(index));
   if (!job) return;  // an empty list starts nothing
-  const char* argv[] = {(*job)[0].c_str(), (*job)[1].c_str()};
-  if (!RunJobInConsole(2, argv)) ShowMessage(QStringLiteral("Fail"), MessageIcon::Stop);
+  if (!RunJobInConsole(*job)) ShowMessage(QStringLiteral("Fail"), MessageIcon::Stop);
 }
 
 }  // namespace pellux

@@ -140,13 +140,10 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::Refuse:
       ShowMessage(QString::fromStdString(action.message), MessageIcon::Warning);
       return;
-    case DialogAction::Kind::RunJob: {
-      std::vector<const char*> argv;
-      for (const std::string& arg : action.jobArgs) argv.push_back(arg.c_str());
+    case DialogAction::Kind::RunJob:
       // The job reports through its own console lines; the result is not shown here.
-      RunJobInConsole(static_cast<int>(argv.size()), argv.data());
+      RunJobInConsole(action.jobArgs);
       return;
-    }
     case DialogAction::Kind::SelectServerFile:
       fileSelection_(action.jobSpec, OfferServerFiles(action.jobSpec, action.standardList));
       return;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "net/win32/WideText.h"
@@ -46,7 +47,9 @@ bool RegistrySettingsStore::Read(const std::string& valueName, std::string& text
                        reinterpret_cast<BYTE*>(data.data()), &read) != ERROR_SUCCESS) {
     return false;
   }
-  const size_t characters = read / sizeof(wchar_t);
+  // Some registries add a zero to a value stored without one: the size the
+  // value was stored with decides.
+  const size_t characters = std::min(read, size) / sizeof(wchar_t);
   // A value without its terminating zero is not a text the program wrote.
   if (characters == 0 || data[characters - 1] != L'\0') return false;
   data.resize(characters - 1);

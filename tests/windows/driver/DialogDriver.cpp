@@ -9,6 +9,7 @@
 //   DialogDriver combo TITLE ID            prints the items of a combo box, '*' before the selected
 //   DialogDriver select TITLE ID INDEX     selects an item as the user does (CBN_SELCHANGE)
 //   DialogDriver click TITLE ID            presses a button
+//   DialogDriver text TITLE ID             prints a control's text; nothing for a hidden one
 //   DialogDriver dblclick TITLE            double-clicks the window's surface
 //   DialogDriver checked TITLE ID          prints 1 when a radio button is checked
 //   DialogDriver height TITLE              prints the window's height in pixels
@@ -236,6 +237,14 @@ int main(int argc, char** argv) {
   }
   if (command == "click") {
     PostMessageA(RequiredItem(Required(arg(2)), std::atoi(arg(3).c_str())), BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == "text") {
+    HWND item = RequiredItem(Required(arg(2)), std::atoi(arg(3).c_str()));
+    if (!IsWindowVisible(item)) return 0;
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    GetWindowTextW(item, text.data(), static_cast<int>(text.size()));
+    std::printf("%s\n", Utf8(text).c_str());
     return 0;
   }
   if (command == "dblclick") {

@@ -11,6 +11,11 @@ namespace pellux {
 // is not UTF-8 (a machine list saved in the ANSI code page) is shown as ANSI.
 std::wstring ShownText(std::string_view text);
 
+// Shows `text` in the static control `id` of `dialog`, wrapped to the
+// control's width, with its top edge at `top` (client pixels), or hides it
+// for an empty text. The height it takes, 0 when hidden.
+int PlaceStatusLine(HWND dialog, int id, const std::string& text, int top);
+
 // The caption of the program's message boxes.
 inline constexpr const char* kMessageCaption = "PelluxUpdate";
 

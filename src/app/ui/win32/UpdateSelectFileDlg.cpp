@@ -12,10 +12,14 @@ namespace pellux {
 
 namespace {
 constexpr int kDropDownWidth = 400;
-}
+constexpr int kStatusGap = 6;  // dialog units below the status line
+}  // namespace
 
-UpdateSelectFileDlg::UpdateSelectFileDlg(std::string jobSpec, std::vector<std::string> fileNames)
-    : jobSpec_(std::move(jobSpec)), fileNames_(std::move(fileNames)) {}
+UpdateSelectFileDlg::UpdateSelectFileDlg(std::string jobSpec, std::vector<std::string> fileNames,
+                                         std::string statusLine)
+    : jobSpec_(std::move(jobSpec)),
+      fileNames_(std::move(fileNames)),
+      statusLine_(std::move(statusLine)) {}
 
 void UpdateSelectFileDlg::Run(HWND owner) {
   DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_UPDATESELECTFILEDLG), owner,
@@ -49,6 +53,20 @@ void UpdateSelectFileDlg::OnInitDialog(HWND window) {
   }
   SendMessageW(box, CB_SETCURSEL, fileNames_.empty() ? -1 : 0, 0);
   SendMessageW(box, CB_SETDROPPEDWIDTH, kDropDownWidth, 0);
+
+  // The reason for an empty list goes under the buttons; the window grows to hold it.
+  RECT client;
+  GetClientRect(window, &client);
+  RECT gap{0, 0, 0, kStatusGap};
+  MapDialogRect(window, &gap);
+  const int height = PlaceStatusLine(window, IDC_STATUS_LINE, statusLine_, client.bottom);
+  if (height > 0) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left,
+                 frame.bottom - frame.top + height + gap.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void UpdateSelectFileDlg::OnRunSelected(HWND window) {
@@ -56,8 +74,7 @@ void UpdateSelectFileDlg::OnRunSelected(HWND window) {
   const auto job = SelectedFileJob(jobSpec_, fileNames_,
                                    index == CB_ERR ? std::nullopt : std::optional<size_t>(index));
   if (!job) return;  // an empty list starts nothing
-  const char* argv[] = {(*job)[0].c_str(), (*job)[1].c_str()};
-  if (!RunJobInConsole(2, argv)) ShowMessage(window, "Fail", MessageIcon::Stop);
+  if (!RunJobInConsole(*job)) ShowMessage(window, "Fail", MessageIcon::Stop);
 }
 
 }  // namespace pellux

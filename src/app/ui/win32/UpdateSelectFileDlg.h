@@ -12,7 +12,9 @@ namespace pellux {
 // dialog from its template; `owner` is disabled while it runs.
 class UpdateSelectFileDlg {
  public:
-  UpdateSelectFileDlg(std::string jobSpec, std::vector<std::string> fileNames);
+  // `statusLine` says why `fileNames` is empty, if it is.
+  UpdateSelectFileDlg(std::string jobSpec, std::vector<std::string> fileNames,
+                      std::string statusLine);
   void Run(HWND owner);
 
  private:
@@ -22,6 +24,7 @@ class UpdateSelectFileDlg {
 
   std::string jobSpec_;
   std::vector<std::string> fileNames_;
+  std::string statusLine_;
 };
 
 }  // namespace pellux

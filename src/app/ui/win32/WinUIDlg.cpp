@@ -11,13 +11,9 @@
 #include "app/ui/win32/DialogText.h"
 #include "app/ui/win32/UpdateSelectFileDlg.h"
 #include "base/ProgramLocation.h"
-#include "jobs/ConsoleRunner.h"
-#include "jobs/JobDriver.h"
-#include "net/win32/WideText.h"
-
-#ifdef PUPDATE_HAS_EXTEND_SETTING
 #include "boards/ui/ExtendSetting.h"
-#endif
+#include "jobs/ConsoleRunner.h"
+#include "net/win32/WideText.h"
 
 namespace pellux {
 
@@ -25,6 +21,7 @@ namespace {
 // The compact view's window edge lies this far below the Online Update button.
 constexpr int kCompactMargin = 13;
 constexpr int kDropDownWidth = 400;
+constexpr int kStatusGap = 6;        // dialog units between the buttons and the status line
 constexpr UINT kEngineerKey = 0x45;  // 'E'
 
 struct ModeButton {
@@ -37,6 +34,12 @@ constexpr ModeButton kModeButtons[] = {
     {.id = IDC_INITIALIZE, .mode = ModeRadio::Initialize},
     {.id = IDC_APPLICATION, .mode = ModeRadio::Application},
 };
+
+// Below the compact view's edge: hidden there, so that a status line under
+// Online Update does not sit on top of them.
+constexpr int kEngineerButtons[] = {
+    IDC_ONLINE_UPDATE_SELECTABLE, IDC_EXTEND_SETTING,        IDC_LOCAL_UPDATE,
+    IDC_SERVO_DRIVER_SETTING,     IDC_DOWNLOAD_ONLINE_FILES, IDC_STEP_DRIVER_SETTING};
 
 std::optional<std::string> SelectedEntry(HWND box, const std::vector<std::string>& entries) {
   const LRESULT index = SendMessageW(box, CB_GETCURSEL, 0, 0);
@@ -114,9 +117,7 @@ void WinUIDlg::OnInitDialog() {
   GetWindowRect(window_, &fullRect_);
   RECT button;
   GetWindowRect(GetDlgItem(window_, IDC_ONLINE_UPDATE), &button);
-  SetWindowPos(window_, nullptr, 0, 0, fullRect_.right - fullRect_.left,
-               button.bottom + kCompactMargin - fullRect_.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  compactHeight_ = button.bottom + kCompactMargin - fullRect_.top;
 
   model_.Initialise(firstToken_);
   SetWindowTextW(window_, ShownText(model_.Title()).c_str());
@@ -128,6 +129,7 @@ void WinUIDlg::OnInitDialog() {
   SendMessageW(machines, CB_SETDROPPEDWIDTH, kDropDownWidth, 0);
   FillPorts();
   CheckRadioButton(window_, IDC_FIRMWARE, IDC_APPLICATION, IDC_FIRMWARE);
+  ApplyView();
   CentreOnWorkArea(window_);
 }
 
@@ -199,16 +201,14 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
     case DialogAction::Kind::Refuse:
       ShowMessage(window_, action.message, MessageIcon::Warning);
       return;
-    case DialogAction::Kind::RunJob: {
-      std::vector<const char*> argv;
-      for (const std::string& arg : action.jobArgs) argv.push_back(arg.c_str());
+    case DialogAction::Kind::RunJob:
       // The job reports through its own console lines; the result is not shown here.
-      RunJobInConsole(static_cast<int>(argv.size()), argv.data());
+      RunJobInConsole(action.jobArgs);
       return;
-    }
     case DialogAction::Kind::SelectServerFile: {
-      UpdateSelectFileDlg dialog(
-          action.jobSpec, OfferedFiles(ListServerFiles(action.jobSpec, action.standardList)));
+      ServerFileOffer offer = OfferServerFiles(action.jobSpec, action.standardList);
+      UpdateSelectFileDlg dialog(action.jobSpec, std::move(offer.fileNames),
+                                 std::move(offer.statusLine));
       dialog.Run(window_);
       return;
     }
@@ -219,11 +219,7 @@ void WinUIDlg::Perform(const DialogAction& action, const DialogSelection& select
       DownloadOnlineFilesInConsole(RunningProgramPath().parent_path(), action.machineKey);
       return;
     case DialogAction::Kind::ExtendSetting:
-#ifdef PUPDATE_HAS_EXTEND_SETTING
       RunExtendSetting(action.machineText, action.machineKey, action.portText);
-#else
-      ShowMessage(window_, "This build has no extend setting dialogs.", MessageIcon::Warning);
-#endif
       return;
   }
 }
@@ -266,10 +262,22 @@ void WinUIDlg::FillPorts() {
 }
 
 void WinUIDlg::ApplyView() {
-  if (model_.IsEngineerView()) {
-    SetWindowPos(window_, nullptr, 0, 0, fullRect_.right - fullRect_.left,
-                 fullRect_.bottom - fullRect_.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  // The status line goes under the lowest row of buttons the view shows.
+  const bool engineer = model_.IsEngineerView();
+  for (int id : kEngineerButtons)
+    ShowWindow(GetDlgItem(window_, id), engineer ? SW_SHOWNA : SW_HIDE);
+  RECT lowest;
+  GetWindowRect(GetDlgItem(window_, engineer ? IDC_DOWNLOAD_ONLINE_FILES : IDC_ONLINE_UPDATE),
+                &lowest);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&lowest), 2);
+  RECT gap{0, 0, 0, kStatusGap};
+  MapDialogRect(window_, &gap);
+  const int text =
+      PlaceStatusLine(window_, IDC_STATUS_LINE, model_.StatusLine(), lowest.bottom + gap.bottom);
+  const int height = engineer ? fullRect_.bottom - fullRect_.top : compactHeight_;
+  SetWindowPos(window_, nullptr, 0, 0, fullRect_.right - fullRect_.left,
+               height + (text > 0 ? text + gap.bottom : 0),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowTextW(window_, ShownText(model_.CurrentTitle()).c_str());
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }

@@ -35,6 +35,7 @@ class WinUIDlg {
   HWND window_ = nullptr;
   ATOM hotKeyId_ = 0;
   RECT fullRect_{};
+  int compactHeight_ = 0;
 };
 
 }  // namespace pellux
