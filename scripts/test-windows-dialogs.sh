@@ -82,6 +82,8 @@ job_complete() {
     if [ -n "$log" ] && tail -n 1 "$dialogs/logs/$log" | tr -d '\r' | grep -Eq '  (Complete|Error.*)$'; then
       tail -n 1 "$dialogs/logs/$log" | tr -d '\r' | grep -q '  Complete$' || fail "$what: $(tail -n 5 "$dialogs/logs/$log")"
       echo "$what: Complete (${log#*_*_})"
+      # A job console that holds the result waits for a key.
+      driver release "$main" 60 || fail "$what: the dialog did not come back after the job"
       return
     fi
     sleep 0.1

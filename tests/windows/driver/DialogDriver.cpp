@@ -15,6 +15,8 @@
 //   DialogDriver height TITLE              prints the window's height in pixels
 //   DialogDriver rect TITLE                prints the window's WIDTHxHEIGHT+X+Y on the screen
 //   DialogDriver message SECONDS           prints a message box's text and presses its OK
+//   DialogDriver release TITLE SECONDS     presses Enter in the console of the window's program
+//                                          until the window answers again (a job's result held)
 //   DialogDriver open-file PATH SECONDS    prints the open-file dialog's filters, opens PATH
 //   DialogDriver fbwin SECONDS             a window titled "FBWin test": prints the command it gets
 //   DialogDriver list                      prints every visible top-level window
@@ -183,6 +185,46 @@ int OpenFile(const std::string& path, double seconds) {
   return 0;
 }
 
+// A window that answers is back in its message loop: the job it ran is over.
+bool Answers(HWND window) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &result) != 0;
+}
+
+int Release(HWND window, double seconds) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  while (!Answers(window)) {
+    if (GetTickCount64() >= end) {
+      std::fprintf(stderr, "DialogDriver: \"%s\" does not answer\n", TitleOf(window).c_str());
+      return 1;
+    }
+    FreeConsole();
+    if (AttachConsole(processId)) {
+      HANDLE input =
+          CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+      INPUT_RECORD keys[2] = {};
+      for (int i = 0; i < 2; ++i) {
+        keys[i].EventType = KEY_EVENT;
+        keys[i].Event.KeyEvent.bKeyDown = i == 0;
+        keys[i].Event.KeyEvent.wRepeatCount = 1;
+        keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+        keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+      }
+      DWORD written = 0;
+      if (input != INVALID_HANDLE_VALUE) {
+        WriteConsoleInputW(input, keys, 2, &written);
+        CloseHandle(input);
+      }
+      FreeConsole();
+    }
+    Sleep(300);
+  }
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: DialogDriver wait|gone|combo|select|click|checked|height|message|"
@@ -285,6 +327,7 @@ int main(int argc, char** argv) {
     PostMessageA(ok, BM_CLICK, 0, 0);
     return 0;
   }
+  if (command == "release") return Release(Required(arg(2)), std::atof(arg(3).c_str()));
   if (command == "open-file") return OpenFile(arg(2), std::atof(arg(3).c_str()));
   if (command == "fbwin") return FbWin(std::atof(arg(2).c_str()));
   if (command == "list") {
