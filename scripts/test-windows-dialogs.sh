@@ -79,8 +79,8 @@ job_complete() {
   local before=$1 what=$2 log=
   for _ in $(seq 1800); do
     [ -n "$log" ] || log=$(comm -13 <(echo "$before") <(logs_now) | head -n 1)
-    if [ -n "$log" ] && tail -n 1 "$dialogs/logs/$log" | grep -Eq '  (Complete|Error.*)$'; then
-      tail -n 1 "$dialogs/logs/$log" | grep -q '  Complete$' || fail "$what: $(tail -n 5 "$dialogs/logs/$log")"
+    if [ -n "$log" ] && tail -n 1 "$dialogs/logs/$log" | tr -d '\r' | grep -Eq '  (Complete|Error.*)$'; then
+      tail -n 1 "$dialogs/logs/$log" | tr -d '\r' | grep -q '  Complete$' || fail "$what: $(tail -n 5 "$dialogs/logs/$log")"
       echo "$what: Complete (${log#*_*_})"
       # A job console that holds the result waits for a key.
       driver release "$main" 60 || fail "$what: the dialog did not come back after the job"

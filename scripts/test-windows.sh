@@ -12,8 +12,9 @@ if [ "${PUPDATE_SKIP_WINDOWS:-0}" = 1 ]; then
   exit 0
 fi
 
-# Wine's BCrypt does its ECDSA through GnuTLS; openssl makes the test keys.
-packages=(wine64 libgnutls30 openssl)
+# Wine's BCrypt does its ECDSA through GnuTLS; openssl makes the test keys;
+# the console jobs' message boxes need a display.
+packages=(wine64 libgnutls30 openssl xvfb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -341,5 +342,6 @@ echo "Ctrl+C: the job ended with Error"
 
 . "$root/scripts/test-windows-dialogs.sh"
 ./scripts/test-windows-extend.sh  # the extend setting dialogs, driven under Xvfb
+. "$root/scripts/test-windows-console.sh"
 
 echo "Windows stage passed."

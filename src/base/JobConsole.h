@@ -18,6 +18,9 @@ class JobConsole {
   // Blocks until one key can be read. Returns the character, or -1 at the
   // end of input or once `cancel` is cancelled.
   virtual int ReadKey(const CancelToken& cancel) = 0;
+  // Columns of the screen the text lands on, 0 when there is none or its
+  // width is not known (a file, a pipe, a window that wraps for itself).
+  virtual int Columns() { return 0; }
 
   // Write of a printf-formatted text.
   void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -14,6 +14,8 @@ class TerminalConsole : public JobConsole {
   // On a terminal the rest of the typed line is consumed with the key, so
   // each prompt waits for its own Enter.
   int ReadKey(const CancelToken& cancel) override;
+  // The terminal's (or Windows console's) width when the output goes to one.
+  int Columns() override;
 
   static TerminalConsole& Instance();
 

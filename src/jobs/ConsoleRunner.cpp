@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/Cancellation.h"
+#include "base/ConsoleClose.h"
 #include "base/JobConsole.h"
 #include "jobs/ConsoleHost.h"
 #include "jobs/JobDriver.h"
@@ -29,6 +30,7 @@ class LineEndingConsole : public JobConsole {
     target_.Write(text);
     if (!text.empty()) atLineStart_.store(text.back() == '\n', std::memory_order_release);
   }
+  int Columns() override { return target_.Columns(); }
   int ReadKey(const CancelToken& cancel) override {
     const int key = target_.ReadKey(cancel);
     // The typed Enter (or the prompt's end) starts a new line on the screen.
@@ -43,6 +45,15 @@ class LineEndingConsole : public JobConsole {
   JobConsole& target_;
   std::atomic<bool> atLineStart_{true};
 };
+
+// Marks a run for a console close that waits for it to unwind.
+class MarkedRun {
+ public:
+  MarkedRun() { JobRunStarted(); }
+  ~MarkedRun() { JobRunEnded(); }
+  MarkedRun(const MarkedRun&) = delete;
+  MarkedRun& operator=(const MarkedRun&) = delete;
+};
 }  // namespace
 
 ConsoleHost& ActiveConsoleHost() {
@@ -56,6 +67,7 @@ ConsoleHost* SetConsoleHost(ConsoleHost* host) {
 
 bool RunInConsole(const JobBody& job, std::string_view name, RunEnding ending) {
   std::lock_guard runLock(runMutex);
+  const MarkedRun marked;
   ConsoleHost& host = ActiveConsoleHost();
   CancelToken& cancel = JobCancellation();
   cancel.Reset();

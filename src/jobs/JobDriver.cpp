@@ -107,6 +107,7 @@ bool RunJob(int argc, const char* const* argv, const CancelToken& cancel, JobCon
   const JobSpec job = ParseJobSpec(argv[0]);
   if (!job.valid) {
     console.Write("Running mode error.\r\n");
+    console.Write(JobNameProblem(argv[0]) + "\r\n");
     console.ReadKey(cancel);
     return false;
   }

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "base/LineEnd.h"
 #include "jobs/NewFile.h"
 
 namespace pellux {
@@ -82,7 +83,7 @@ void JobLogFile::WriteLine(std::string_view line, Clock::time_point when) {
   if (!file_) return;
   std::string stamped = JobLogTimestamp(when);
   if (!line.empty()) stamped += "  " + std::string(line);
-  stamped += '\n';
+  stamped += TextLineEnd();
   // Each line reaches the file at once: a job that dies keeps its log so far.
   if (std::fwrite(stamped.data(), 1, stamped.size(), file_.get()) != stamped.size() ||
       std::fflush(file_.get()) != 0) {

@@ -25,7 +25,7 @@ class JobLogFile {
   // Why the file could not be created or written; empty while all is well.
   const std::string& Error() const { return error_; }
 
-  // "2026-12-08 23:45:01.250  <line>\n"
+  // "2026-12-08 23:45:01.250  <line>" and the platform's line end.
   void WriteLine(std::string_view line, Clock::time_point when);
   // Flushes and closes; false when anything was lost.
   bool Close();

@@ -18,6 +18,7 @@ class LoggingConsole : public JobConsole {
 
   void Write(std::string_view text) override;
   int ReadKey(const CancelToken& cancel) override;
+  int Columns() override { return inner_.Columns(); }
 
   // Writes a line of the log's own (a header, the result), after whatever
   // the job left unfinished.

@@ -9,9 +9,10 @@
 #include "ProgramVersion.h"
 #include "app/CommandLine.h"
 #include "app/ConflictingWindows.h"
+#include "app/ConsoleJobMode.h"
+#include "base/JobTerminal.h"
 #include "base/ProgramLocation.h"
-#include "jobs/ConsoleRunner.h"
-#include "jobs/LoggingConsoleHost.h"
+#include "base/TerminalConsole.h"
 #include "main/PelluxUpdateUsage.h"
 #include "net/ServerBaseUrl.h"
 
@@ -69,12 +70,11 @@ int pellux::PelluxUpdateMain(int argc, char** argv) {
   // A program under a job name hands every argument to its job unread.
   if (!analysis.consoleJob && tokens.size() > 1) {
     const std::string& first = tokens[1];
-    if (first == "--help" || first == "-h") {
-      std::fputs(PelluxUpdateHelp(), stdout);
-      return 0;
-    }
-    if (first == "--version") {
-      std::printf("%s\n", VersionLine("PelluxUpdateV3").c_str());
+    if (first == "--help" || first == "-h" || first == "--version") {
+      // A Windows program started from a console prints into that console.
+      const JobTerminal terminal(JobTerminal::Use::StartingConsole);
+      TerminalConsole::Instance().Write(first == "--version" ? VersionLine("PelluxUpdateV3") + "\n"
+                                                             : PelluxUpdateHelp());
       return 0;
     }
     if (first == "--job") {
@@ -104,16 +104,7 @@ int pellux::PelluxUpdateMain(int argc, char** argv) {
   // anything could update what they use.
   CloseConflictingWindows();
 
-  if (analysis.consoleJob) {
-    std::vector<const char*> jobArgs;
-    for (const std::string& token : tokens) jobArgs.push_back(token.c_str());
-    ScopedJobLog jobLog(VersionLine("PelluxUpdateV3"), LoggingConsoleHost::ClosingLineBy::Caller);
-    const bool ok = RunJobInConsole(static_cast<int>(jobArgs.size()), jobArgs.data());
-    std::printf("%s\n", ok ? "Complete" : "Error");
-    if (!jobLog.ClosingLine().empty()) std::printf("%s\n", jobLog.ClosingLine().c_str());
-    std::fflush(stdout);
-    return ok ? 0 : 1;
-  }
+  if (analysis.consoleJob) return RunConsoleJobMode(tokens, VersionLine("PelluxUpdateV3"));
 
   EnterDialogWorkFolder();
 #ifdef PUPDATE_WITH_UI

@@ -46,6 +46,29 @@ TEST(Program, UnknownModeEndsWithError) {
   EXPECT_EQ(WithoutLogLine(job.Output()), "Unknown mode.\r\nError\n");
 }
 
+TEST(Program, CopyNameIsRefusedBeforeAnyJob) {
+  TempDir dir;
+  ChildProcess job(JobLink(dir, "PUpdate-NR2-Servo-COM5 - Copy"), {});
+  job.CloseInput();
+  EXPECT_EQ(job.Wait(), 1);
+  EXPECT_EQ(WithoutLogLine(job.Output()),
+            "Running mode error.\r\nThe job name \"PUpdate-NR2-Servo-COM5 - Copy\" was not "
+            "understood: it has 5 parts between hyphens, not at most 4; a job name is "
+            "PUpdate-<machine key>-<mode>-<port>, such as PUpdate-NR2-Firmware-COM3; rename the "
+            "program file to one.\r\nError\n");
+}
+
+TEST(Program, OnePieceNameKeepsTheDefaults) {
+  TempDir dir;
+  WriteFile(dir / "image.bin", "fpga");
+  ChildProcess job(JobLink(dir, "PUpdate"), {dir / "image.bin", "local"}, {}, "",
+                   dir.path().string());
+  job.CloseInput();
+  job.Wait();
+  EXPECT_NE(job.Output().find("[ FPGA Update mode ] - PUPDATE\r\n"), std::string::npos)
+      << job.Output();
+}
+
 TEST(Program, InvalidServerUrlIsRefusedWithOneLine) {
   TempDir dir;
   ChildProcess job(JobLink(dir, "PUpdate-APB-XYZ-COM1"), {}, {{"PUPDATE_SERVER_URL", "localhost"}});

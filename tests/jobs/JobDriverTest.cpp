@@ -106,8 +106,19 @@ TEST(RunJob, InvalidSpecificationWaitsForAKey) {
   CapturingConsoleHost host;
   host.console.PushKey('\n');
   EXPECT_FALSE(RunJobArgs({"Update-APB-FPGA-COM1"}));
-  EXPECT_EQ(host.console.Output(), "Running mode error.\r\n");
+  EXPECT_EQ(host.console.Output(),
+            "Running mode error.\r\n" + JobNameProblem("Update-APB-FPGA-COM1") + "\r\n");
   EXPECT_EQ(host.console.PromptsSeen(), 1);
+  // A copy's name is refused the same way, before anything is downloaded or opened.
+  host.console.ClearOutput();
+  host.console.PushKey('\n');
+  EXPECT_FALSE(RunJobArgs({"PUpdate-NR2-Servo-COM5 - Copy.exe"}));
+  EXPECT_EQ(host.console.Output().rfind("Running mode error.\r\nThe job name "
+                                        "\"PUpdate-NR2-Servo-COM5 - Copy.exe\" was not understood",
+                                        0),
+            0u)
+      << host.console.Output();
+  EXPECT_EQ(host.console.PromptsSeen(), 2);
   // At the end of input the prompt fails instead of waiting.
   host.console.CloseInput();
   EXPECT_FALSE(RunJobArgs({"Update-APB-FPGA-COM1"}));

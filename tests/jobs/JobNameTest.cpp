@@ -28,12 +28,26 @@ TEST(ParseJobSpec, DefaultsByPieceCount) {
   const JobSpec three = ParseJobSpec("PUpdate-KRB-Servo.exe");
   EXPECT_EQ(three.mode, "SERVO");
   EXPECT_EQ(three.port, "com1");
+}
 
-  const JobSpec five = ParseJobSpec("PUpdate-A-B-C-D.exe");
-  EXPECT_TRUE(five.valid);
-  EXPECT_EQ(five.machine, "APB");
-  EXPECT_EQ(five.mode, "FPGA");
-  EXPECT_EQ(five.port, "com1");
+TEST(ParseJobSpec, FiveOrMorePiecesAreRefused) {
+  // Explorer's name for a copy: with the defaults it would update the FPGA
+  // of another machine on another port.
+  const std::string copy = R"(C:\Fabro\PUpdate-NR2-Servo-COM5 - Copy.exe)";
+  EXPECT_FALSE(ParseJobSpec(copy).valid);
+  EXPECT_FALSE(ParseJobSpec("PUpdate-A-B-C-D.exe").valid);
+  EXPECT_FALSE(ParseJobSpec("PUpdate-NR2-Firmware-COM3-2").valid);
+  EXPECT_EQ(JobNameProblem(copy),
+            "The job name \"PUpdate-NR2-Servo-COM5 - Copy.exe\" was not understood: it has 5 "
+            "parts between hyphens, not at most 4; a job name is "
+            "PUpdate-<machine key>-<mode>-<port>, such as PUpdate-NR2-Firmware-COM3; rename the "
+            "program file to one.");
+  EXPECT_NE(JobNameProblem("Update-APB-FPGA-COM1")
+                .find("\"Update-APB-FPGA-COM1\" was not "
+                      "understood: a job name is PUpdate-"),
+            std::string::npos);
+  EXPECT_EQ(JobNameProblem("PUpdate.exe"), "");
+  EXPECT_EQ(JobNameProblem("PUpdate-NR2-Firmware-COM3.exe"), "");
 }
 
 TEST(ParseJobSpec, DirectoriesAndCase) {

@@ -18,6 +18,7 @@ class CapturingConsole : public JobConsole {
  public:
   void Write(std::string_view text) override;
   int ReadKey(const CancelToken& cancel) override;
+  int Columns() override { return columns; }
 
   void PushKey(int key);
   // From now on a prompt with no scripted key meets the end of input.
@@ -29,6 +30,9 @@ class CapturingConsole : public JobConsole {
   bool WaitForOutput(const std::string& text,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
   int PromptsSeen() const;
+
+  // The width it claims to have (0: none, as a file).
+  int columns = 0;
 
  private:
   mutable std::mutex mutex_;

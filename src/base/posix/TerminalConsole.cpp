@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,6 +48,12 @@ int TerminalConsole::ReadKey(const CancelToken& cancel) {
     if (n <= 0) return -1;
     return static_cast<unsigned char>(buffer[0]);
   }
+}
+
+int TerminalConsole::Columns() {
+  winsize size{};
+  if (::isatty(STDOUT_FILENO) == 0 || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 void CancelJobOnInterrupt() {

@@ -1,0 +1,9 @@
+#include "base/LineEnd.h"
+
+namespace pellux {
+
+const char* TextLineEnd() {
+  return "\n";
+}
+
+}  // namespace pellux

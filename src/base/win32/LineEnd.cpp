@@ -1,0 +1,9 @@
+#include "base/LineEnd.h"
+
+namespace pellux {
+
+const char* TextLineEnd() {
+  return "\r\n";
+}
+
+}  // namespace pellux
