@@ -9,10 +9,7 @@
 #include "app/ui/win32/WinUIDlg.h"
 #include "app/win32/RegistrySettingsStore.h"
 #include "jobs/LoggingConsoleHost.h"
-#if __has_include("jobs/win32/AllocatedConsoleHost.h")
 #include "jobs/win32/AllocatedConsoleHost.h"
-#define PUPDATE_HAS_ALLOCATED_CONSOLE_HOST 1
-#endif
 
 namespace pellux {
 
@@ -40,12 +37,10 @@ int RunDialogMode(int argc, char** argv, const std::vector<std::string>& tokens,
   SettingsStore* previousSettings = SetSettingsStore(&settings);
   bool shown = false;
   {
-#ifdef PUPDATE_HAS_ALLOCATED_CONSOLE_HOST
     // Each job from the dialog gets a console window of its own; the log
     // wraps it, so it is installed first and removed last.
     AllocatedConsoleHost consoles;
     ScopedConsoleHost consoleHost(&consoles);
-#endif
     ScopedJobLog jobLogs(programLine, LoggingConsoleHost::ClosingLineBy::Console);
     WinUIDlg dialog(tokens.empty() ? std::string() : tokens.front());
     shown = dialog.Run();
