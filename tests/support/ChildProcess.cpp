@@ -20,6 +20,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
+  std::map<std::string, std::optional<std::string>> variables(env.begin(), env.end());
+  const ExecPlan plan(program, argv0, args, variables);
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -28,10 +30,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     ::dup2(out[1], STDERR_FILENO);
     ::setpgid(0, 0);  // Ctrl+C in the test's terminal must not reach it
     if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0) ::_exit(126);
-    // Job logs of tests go to the build tree, not the user's state folder.
-    ::setenv("PUPDATE_LOG_DIR", PUPDATE_BINARY_DIR "/test-job-logs", 0);
-    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    ExecProgram(program, argv0, args);
+    plan.Exec();
   }
   ::close(in[0]);
   ::close(out[1]);

@@ -26,6 +26,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
+  const ExecPlan plan(program, argv0, args, env);
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -35,16 +36,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     ::dup2(err[1], STDERR_FILENO);
     ::setpgid(0, 0);
     if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0) ::_exit(126);
-    // Job logs of tests go to the build tree, not the user's state folder.
-    ::setenv("PUPDATE_LOG_DIR", PUPDATE_BINARY_DIR "/test-job-logs", 0);
-    for (const auto& [name, value] : env) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-    ExecProgram(program, argv0, args);
+    plan.Exec();
   }
   ::close(out[1]);
   ::close(err[1]);
