@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (const auto point = P256PointOfPublicKeyInfo(input)) {
     FUZZ_CHECK(input.size() == 91, "a P-256 key's SubjectPublicKeyInfo is 91 bytes");
-    FUZZ_CHECK(input.substr(27) == std::string_view(reinterpret_cast<const char*>(point->data()),
-                                                   point->size()),
+    FUZZ_CHECK(input.substr(27) ==
+                   std::string_view(reinterpret_cast<const char*>(point->data()), point->size()),
                "the point is the key's last 64 bytes");
   }
   if (const auto decoded = DecodeBase64(input)) {

@@ -98,7 +98,8 @@ class Installation {
     std::error_code ec;
     fs::create_directories(directory_, ec);
     if (!fs::is_directory(directory_, ec)) {
-      console_.Printf("Cannot create the installation directory %s.\r\n", directory_.string().c_str());
+      console_.Printf("Cannot create the installation directory %s.\r\n",
+                      directory_.string().c_str());
       return false;
     }
     created_ = true;
@@ -156,7 +157,8 @@ class Installation {
     std::error_code ec;
     if (created_) RemoveFolderTree(directory_, ec);
     if (ec) {
-      console_.Printf("The partly installed application remains in %s.\r\n", directory_.string().c_str());
+      console_.Printf("The partly installed application remains in %s.\r\n",
+                      directory_.string().c_str());
     }
     if (backup_.empty()) {
       if (!ec) console_.Write("Nothing was installed.\r\n");
@@ -164,9 +166,11 @@ class Installation {
     }
     if (!ec) fs::rename(backup_, directory_, ec);
     if (ec) {
-      console_.Printf("The previous installation is kept whole in %s.\r\n", backup_.string().c_str());
+      console_.Printf("The previous installation is kept whole in %s.\r\n",
+                      backup_.string().c_str());
     } else {
-      console_.Printf("The previous installation has been put back in %s.\r\n", directory_.string().c_str());
+      console_.Printf("The previous installation has been put back in %s.\r\n",
+                      directory_.string().c_str());
     }
   }
 

@@ -45,7 +45,8 @@ std::map<int, Template> ReadResourceScript(const std::string& path) {
   std::map<int, Template> templates;
   std::istringstream lines(ReadFile(path));
   const std::regex header(R"re(^(\d+) DIALOGEX 0, 0, (\d+), (\d+))re");
-  const std::regex withText(R"re(^\s+(GROUPBOX|LTEXT|PUSHBUTTON|DEFPUSHBUTTON)\s+"([^"]*)",(-?\d+),(\d+),(\d+),(\d+),(\d+))re");
+  const std::regex withText(
+      R"re(^\s+(GROUPBOX|LTEXT|PUSHBUTTON|DEFPUSHBUTTON)\s+"([^"]*)",(-?\d+),(\d+),(\d+),(\d+),(\d+))re");
   const std::regex edit(R"re(^\s+(EDITTEXT)\s+(\d+),(\d+),(\d+),(\d+),(\d+))re");
   Template* current = nullptr;
   for (std::string line; std::getline(lines, line);) {

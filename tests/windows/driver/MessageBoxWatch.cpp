@@ -79,9 +79,9 @@ bool AttachToConsoleOf(const char* program, int seconds) {
 
 // A key typed into the console: a key-down and a key-up record.
 bool TypeKey(WORD virtualKey, wchar_t character, DWORD controlKeys) {
-  const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+  const HANDLE input =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   INPUT_RECORD records[2] = {};
   for (int i = 0; i < 2; ++i) {
     records[i].EventType = KEY_EVENT;
