@@ -109,14 +109,8 @@ exec 8<>"$work/prompt-keys"
 (cd "$run" && exec "$wine" "./PUpdate-NR2-Servo-COM5 - Copy.exe" <&8 >"$work/prompt.out" 2>&1) &
 waiting=$!
 for _ in $(seq 300); do grep -q 'not understood' "$work/prompt.out" 2>/dev/null && break; sleep 0.2; done
-for _ in $(seq 30); do
-  kill -INT "$waiting" 2>/dev/null || break
-  timeout 2 tail --pid="$waiting" -f /dev/null && break
-done
-status=0
-timeout 60 tail --pid="$waiting" -f /dev/null || fail "Ctrl+C did not end the prompt on a pipe"
-wait "$waiting" || status=$?
+status=$(ctrl_c_until_ended "$waiting") || fail "Ctrl+C did not end the prompt on a pipe"
 exec 8>&-
-[ "$status" -ne 0 ] && tr -d '\r' <"$work/prompt.out" | grep -qx Error \
+[ "$status" -ne 0 ] && grep -qx Error <<<"$(tr -d '\r' <"$work/prompt.out")" \
   || fail "prompt on a pipe: status $status, $(tr -d '\r' <"$work/prompt.out" | tail -n 3)"
 echo "Ctrl+C at a prompt on a pipe: Error"

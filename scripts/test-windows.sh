@@ -326,15 +326,7 @@ for _ in $(seq 300); do
 done
 [ "$(grep -c echoed "$work/echo.log" || true)" -gt "$echoed" ] \
   || fail "the job did not open its port: $(cat "$work/ctrlc.out")"
-# Wine turns SIGINT into the console's Ctrl+C event; one that arrives while
-# Wine itself is busy can be lost, so press it again as a user would.
-for _ in $(seq 30); do
-  kill -INT "$waiting" 2>/dev/null || break
-  timeout 2 tail --pid="$waiting" -f /dev/null && break
-done
-status=0
-timeout 60 tail --pid="$waiting" -f /dev/null || fail "Ctrl+C did not end the job"
-wait "$waiting" || status=$?
+status=$(ctrl_c_until_ended "$waiting") || fail "Ctrl+C did not end the job"
 exec 7>&-
 [ "$status" -ne 0 ] && grep -qx Error <<<"$(tr -d '\r' <"$work/ctrlc.out")" \
   || fail "after Ctrl+C: status $status, $(tr -d '\r' <"$work/ctrlc.out" | tail -n 3)"

@@ -75,3 +75,17 @@ list_sim_ports() {
       /t REG_SZ /d "${entry%%=*}" /f >/dev/null 2>&1 || fail "cannot list ${entry%%=*} under SERIALCOMM"
   done
 }
+
+# Presses Ctrl+C at Wine process `pid` until it ends (Wine turns SIGINT into
+# the console's Ctrl+C event; one that arrives while Wine itself is busy can
+# be lost, so it is pressed again as a user would), then prints its status.
+ctrl_c_until_ended() {
+  local pid=$1 status=0
+  for _ in $(seq 30); do
+    kill -INT "$pid" 2>/dev/null || break
+    timeout 2 tail --pid="$pid" -f /dev/null && break
+  done
+  timeout 60 tail --pid="$pid" -f /dev/null || return 1
+  wait "$pid" || status=$?
+  echo "$status"
+}
