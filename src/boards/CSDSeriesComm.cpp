@@ -1,5 +1,8 @@
 #include "boards/CSDSeriesComm.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "base/Cancellation.h"
 #include "base/JobConsole.h"
 #include "serial/LineMessages.h"
@@ -83,14 +86,20 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
     WriteByte(static_cast<uint8_t>(c));
   }
   const DriveAnswer* lastError = nullptr;
+  // Only an answer the drive means starts the wait again: line noise must
+  // not keep the job waiting for ever.
+  const auto answerTime = std::chrono::seconds(kAnswerTimeoutSeconds);
+  auto deadline = std::chrono::steady_clock::now() + answerTime;
   for (;;) {
     uint8_t answer = 0;
     {
       std::unique_lock hold(lock_);
       // An error answer does not end the wait, but a drive that then stays
       // silent (or a line that went away) does.
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
       const bool answered =
-          Cancellation().WaitFor(hold, received_, std::chrono::seconds(kAnswerTimeoutSeconds),
+          Cancellation().WaitFor(hold, received_, std::max(left, std::chrono::milliseconds(0)),
                                  [&] { return lastByte_ != 0 || LineLost(); }) &&
           lastByte_ != 0;
       if (!answered) {
@@ -115,6 +124,7 @@ bool CSDSeriesComm::SendDriveCommand(const std::string& command, const std::stri
     // Other bytes are line noise or echoes: skipped silently.
     const DriveAnswer* known = FindAnswer(answer);
     if (known == nullptr) continue;
+    deadline = std::chrono::steady_clock::now() + answerTime;
     console_.Write(known->text);
     if (answer == kAcknowledge) return true;
     lastError = known;
